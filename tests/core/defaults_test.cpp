@@ -1,0 +1,120 @@
+#include "core/defaults.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDevice>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+
+namespace {
+struct DefaultsTest : ::testing::Test {
+    test::TempHome home;
+    QString file() const { return home.configHome() + "/com.velmora.app/defaults.json"; }
+};
+} // namespace
+
+TEST_F(DefaultsTest, StandardPathIsUnderTheConfigHome) { EXPECT_EQ(Defaults::standardFilePath(), file()); }
+
+TEST_F(DefaultsTest, EveryTypeSurvivesAReload) {
+    {
+        Defaults d(file());
+        d.setBool("flag", true);
+        d.setInteger("big", 9007199254740993LL); // past 2^53: must not round
+        d.setReal("ratio", 1.0);                 // a whole real stays a real
+        d.setString("name", QString::fromUtf8("日本語 \"quoted\""));
+        d.setStringList("list", {"a", "", "c"});
+        d.setData("blob", QByteArray("\x00\x01\xff", 3));
+        EXPECT_TRUE(d.lastSaveSucceeded());
+    }
+    Defaults d(file());
+    EXPECT_EQ(d.storedType("flag"), Defaults::Type::Bool);
+    EXPECT_TRUE(d.boolValue("flag"));
+    EXPECT_EQ(d.integer("big"), 9007199254740993LL);
+    EXPECT_EQ(d.storedType("ratio"), Defaults::Type::Real);
+    EXPECT_DOUBLE_EQ(d.real("ratio"), 1.0);
+    EXPECT_EQ(d.string("name"), QString::fromUtf8("日本語 \"quoted\""));
+    EXPECT_EQ(d.stringList("list"), (QStringList{"a", "", "c"}));
+    EXPECT_EQ(d.data("blob"), QByteArray("\x00\x01\xff", 3));
+    EXPECT_FALSE(d.contains("missing"));
+    EXPECT_EQ(d.integer("missing", 7), 7);
+    // A read of the wrong type gives the fallback rather than garbage.
+    EXPECT_EQ(d.stringList("flag", {"x"}), QStringList{"x"});
+    EXPECT_EQ(d.data("name", "fb"), QByteArray("fb"));
+}
+
+TEST_F(DefaultsTest, ChangesSignalAndRemovalPersists) {
+    Defaults d(file());
+    QSignalSpy spy(&d, &Defaults::changed);
+    d.setString("k", "v");
+    d.setString("k", "v"); // same value: no change
+    d.remove("k");
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toString(), "k");
+    EXPECT_FALSE(Defaults(file()).contains("k"));
+}
+
+TEST_F(DefaultsTest, DamagedFileLoadsEmptyAndIsKeptAside) {
+    test::writeFile(file(), "{ this is not json");
+    Defaults d(file());
+    EXPECT_FALSE(d.contains("anything"));
+    EXPECT_EQ(test::readFile(file() + ".damaged"), QByteArray("{ this is not json"));
+    d.setBool("fresh", true);
+    EXPECT_TRUE(Defaults(file()).boolValue("fresh"));
+}
+
+TEST_F(DefaultsTest, EntriesFromAnotherVersionAreSkippedOneByOne) {
+    test::writeFile(file(), R"({"version": 9, "values": {
+        "good": {"type": "string", "value": "kept"},
+        "future": {"type": "colour", "value": "#fff"},
+        "wrong": {"type": "bool", "value": "yes"},
+        "notObject": 5,
+        "count": {"type": "integer", "value": 12}
+    }})");
+    Defaults d(file());
+    EXPECT_EQ(d.string("good"), "kept");
+    EXPECT_FALSE(d.contains("future"));
+    EXPECT_FALSE(d.contains("wrong"));
+    EXPECT_FALSE(d.contains("notObject"));
+    EXPECT_EQ(d.integer("count"), 12);
+}
+
+TEST_F(DefaultsTest, ArgumentsOverlayWithoutBeingSaved) {
+    Defaults d(file());
+    d.setString("page", "home");
+    d.setBool("flag", false);
+    d.setArguments({"velmora", "-page", "history", "-flag", "YES", "-count", "3", "--ignored", "x", "-dangling"});
+    EXPECT_EQ(d.string("page"), "history");
+    EXPECT_TRUE(d.boolValue("flag"));
+    EXPECT_EQ(d.integer("count"), 3);
+    EXPECT_TRUE(d.contains("count"));
+    EXPECT_FALSE(d.contains("ignored"));
+    EXPECT_FALSE(d.argument("dangling").has_value());
+    Defaults reread(file());
+    EXPECT_EQ(reread.string("page"), "home");
+    EXPECT_FALSE(reread.contains("count"));
+}
+
+TEST_F(DefaultsTest, WritesAreAtomicAndAFailedWriteIsReported) {
+    {
+        Defaults d(file());
+        for (int i = 0; i < 20; ++i)
+            d.setInteger("n", i);
+    }
+    // Only the finished file is left: no temporary files beside it.
+    EXPECT_EQ(QDir(home.configHome() + "/com.velmora.app").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"defaults.json"});
+    EXPECT_EQ(Defaults(file()).integer("n"), 19);
+
+    // A folder standing where the file should be: the save fails, nothing is damaged.
+    const QString blocked = home.path() + "/blocked/defaults.json";
+    QDir().mkpath(blocked + "/inside");
+    Defaults d(blocked);
+    d.setString("k", "v");
+    EXPECT_FALSE(d.lastSaveSucceeded());
+    EXPECT_EQ(d.string("k"), "v");
+    EXPECT_TRUE(QDir(blocked + "/inside").exists());
+}
