@@ -26,7 +26,9 @@ CancellationRegistration &CancellationRegistration::operator=(CancellationRegist
     return *this;
 }
 
-CancellationRegistration::~CancellationRegistration() { reset(); }
+CancellationRegistration::~CancellationRegistration() {
+    reset();
+}
 
 void CancellationRegistration::reset() {
     if (m_state && m_id) {
@@ -183,7 +185,9 @@ QCoro::Task<> runPosted(SerialQueue *queue, std::function<QCoro::Task<void>()> j
 }
 } // namespace
 
-void SerialQueue::post(std::function<QCoro::Task<void>()> job) { runPosted(this, std::move(job)); }
+void SerialQueue::post(std::function<QCoro::Task<void>()> job) {
+    runPosted(this, std::move(job));
+}
 
 QCoro::Task<> SerialQueue::drain() {
     auto tail = m_tail;

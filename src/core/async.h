@@ -30,11 +30,11 @@ namespace velmora {
 // Promise: a value that is set once and can be awaited by any number of coroutines.
 
 namespace detail {
-template<typename T>
+template <typename T>
 using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
 }
 
-template<typename T>
+template <typename T>
 class Promise {
     struct State {
         std::optional<detail::Stored<T>> value;
@@ -48,17 +48,16 @@ public:
 
     bool isDone() const { return m_state->done(); }
 
-    template<typename U = T>
-        requires(!std::is_void_v<U>)
-    void resolve(U value) {
+    template <typename U = T>
+    requires(!std::is_void_v<U>) void resolve(U value) {
         if (m_state->done())
             return;
         m_state->value.emplace(std::move(value));
         wake();
     }
 
-    template<typename U = T>
-        requires std::is_void_v<U>
+    template <typename U = T>
+    requires std::is_void_v<U>
     void resolve() {
         if (m_state->done())
             return;
@@ -163,7 +162,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // A task that several callers can await: it runs once and every awaiter gets its result.
 
-template<typename T>
+template <typename T>
 class SharedTask {
 public:
     SharedTask() = default;
@@ -218,10 +217,10 @@ QCoro::Task<> delay(std::chrono::milliseconds duration, CancellationToken token 
 // budget runs out (or when the caller's token is); the result is empty when the budget won.
 // A caller's cancellation throws CancelledError.
 
-template<typename T>
+template <typename T>
 using RaceResult = std::conditional_t<std::is_void_v<T>, bool, std::optional<T>>;
 
-template<typename T>
+template <typename T>
 QCoro::Task<RaceResult<T>> raceBudget(std::chrono::milliseconds budget,
                                       std::function<QCoro::Task<T>(CancellationToken)> work,
                                       CancellationToken caller = {}) {
@@ -286,7 +285,7 @@ public:
         m_tail->resolve();
     }
 
-    template<typename T>
+    template <typename T>
     QCoro::Task<T> run(std::function<QCoro::Task<T>()> job) {
         auto previous = m_tail;
         auto mine = std::make_shared<Promise<void>>();
@@ -329,7 +328,7 @@ public:
     SerialExecutor(const SerialExecutor &) = delete;
     SerialExecutor &operator=(const SerialExecutor &) = delete;
 
-    template<typename F, typename R = std::invoke_result_t<F>>
+    template <typename F, typename R = std::invoke_result_t<F>>
     QCoro::Task<R> run(F job) {
         Promise<R> promise;
         QObject *home = m_home;

@@ -31,9 +31,8 @@ const char *typeName(Defaults::Type t) {
 
 std::optional<Defaults::Type> typeFromName(const QString &name) {
     static const QHash<QString, Defaults::Type> map = {
-        {"bool", Defaults::Type::Bool},     {"integer", Defaults::Type::Integer},
-        {"real", Defaults::Type::Real},     {"string", Defaults::Type::String},
-        {"stringList", Defaults::Type::StringList}, {"data", Defaults::Type::Data},
+        {"bool", Defaults::Type::Bool},     {"integer", Defaults::Type::Integer},       {"real", Defaults::Type::Real},
+        {"string", Defaults::Type::String}, {"stringList", Defaults::Type::StringList}, {"data", Defaults::Type::Data},
     };
     auto it = map.find(name);
     if (it == map.end())
@@ -52,9 +51,13 @@ std::optional<bool> parseBool(const QString &text) {
 
 } // namespace
 
-Defaults::Defaults(QString filePath, QObject *parent) : QObject(parent), m_path(std::move(filePath)) { load(); }
+Defaults::Defaults(QString filePath, QObject *parent) : QObject(parent), m_path(std::move(filePath)) {
+    load();
+}
 
-QString Defaults::standardFilePath() { return Paths::configFolder() + QStringLiteral("/defaults.json"); }
+QString Defaults::standardFilePath() {
+    return Paths::configFolder() + QStringLiteral("/defaults.json");
+}
 
 void Defaults::setArguments(const QStringList &arguments) {
     m_arguments.clear();
@@ -77,7 +80,9 @@ std::optional<QString> Defaults::argument(const QString &key) const {
     return *it;
 }
 
-bool Defaults::contains(const QString &key) const { return m_arguments.contains(key) || m_values.contains(key); }
+bool Defaults::contains(const QString &key) const {
+    return m_arguments.contains(key) || m_values.contains(key);
+}
 
 QVariant Defaults::value(const QString &key) const {
     if (auto a = argument(key))
@@ -188,12 +193,24 @@ QByteArray Defaults::data(const QString &key, const QByteArray &fallback) const 
     return it->value.toByteArray();
 }
 
-void Defaults::setBool(const QString &key, bool v) { set(key, Type::Bool, v); }
-void Defaults::setInteger(const QString &key, qint64 v) { set(key, Type::Integer, v); }
-void Defaults::setReal(const QString &key, double v) { set(key, Type::Real, v); }
-void Defaults::setString(const QString &key, const QString &v) { set(key, Type::String, v); }
-void Defaults::setStringList(const QString &key, const QStringList &v) { set(key, Type::StringList, v); }
-void Defaults::setData(const QString &key, const QByteArray &v) { set(key, Type::Data, v); }
+void Defaults::setBool(const QString &key, bool v) {
+    set(key, Type::Bool, v);
+}
+void Defaults::setInteger(const QString &key, qint64 v) {
+    set(key, Type::Integer, v);
+}
+void Defaults::setReal(const QString &key, double v) {
+    set(key, Type::Real, v);
+}
+void Defaults::setString(const QString &key, const QString &v) {
+    set(key, Type::String, v);
+}
+void Defaults::setStringList(const QString &key, const QStringList &v) {
+    set(key, Type::StringList, v);
+}
+void Defaults::setData(const QString &key, const QByteArray &v) {
+    set(key, Type::Data, v);
+}
 
 void Defaults::remove(const QString &key) {
     if (m_values.remove(key) == 0)
@@ -299,8 +316,12 @@ void Defaults::save() {
         case Type::Integer: entry.insert(QStringLiteral("value"), QString::number(it->value.toLongLong())); break;
         case Type::Real: entry.insert(QStringLiteral("value"), it->value.toDouble()); break;
         case Type::String: entry.insert(QStringLiteral("value"), it->value.toString()); break;
-        case Type::StringList: entry.insert(QStringLiteral("value"), QJsonArray::fromStringList(it->value.toStringList())); break;
-        case Type::Data: entry.insert(QStringLiteral("value"), QString::fromLatin1(it->value.toByteArray().toBase64())); break;
+        case Type::StringList:
+            entry.insert(QStringLiteral("value"), QJsonArray::fromStringList(it->value.toStringList()));
+            break;
+        case Type::Data:
+            entry.insert(QStringLiteral("value"), QString::fromLatin1(it->value.toByteArray().toBase64()));
+            break;
         }
         values.insert(it.key(), entry);
     }

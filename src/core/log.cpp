@@ -107,10 +107,10 @@ QString subsystem() {
     return value;
 }
 
-#define VELMORA_LOGGER(fn, name)          \
-    const Logger &fn() {                  \
-        static const Logger logger(name); \
-        return logger;                    \
+#define VELMORA_LOGGER(fn, name)                                                                                       \
+    const Logger &fn() {                                                                                               \
+        static const Logger logger(name);                                                                              \
+        return logger;                                                                                                 \
     }
 VELMORA_LOGGER(app, "app")
 VELMORA_LOGGER(dictation, "dictation")
@@ -129,8 +129,8 @@ QString errorCode(const std::exception &error) {
     if (auto *e = dynamic_cast<const Error *>(&error))
         return e->domain() + QLatin1Char(' ') + QString::number(e->code());
     if (auto *e = dynamic_cast<const std::system_error *>(&error)) {
-        const bool posix = e->code().category() == std::generic_category() ||
-                           e->code().category() == std::system_category();
+        const bool posix =
+            e->code().category() == std::generic_category() || e->code().category() == std::system_category();
         return (posix ? QStringLiteral("NSPOSIXErrorDomain") : QString::fromUtf8(e->code().category().name())) +
                QLatin1Char(' ') + QString::number(e->code().value());
     }
@@ -192,8 +192,8 @@ QString render(const char *format, const std::vector<LogArg> &args) {
             precision = p;
             j = k;
         }
-        while (j < fmt.size() && (fmt.at(j) == u'l' || fmt.at(j) == u'h' || fmt.at(j) == u'z' ||
-                                  fmt.at(j) == u'q' || fmt.at(j) == u'j' || fmt.at(j) == u't'))
+        while (j < fmt.size() && (fmt.at(j) == u'l' || fmt.at(j) == u'h' || fmt.at(j) == u'z' || fmt.at(j) == u'q' ||
+                                  fmt.at(j) == u'j' || fmt.at(j) == u't'))
             ++j;
         if (j >= fmt.size())
             break;

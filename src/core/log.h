@@ -43,11 +43,19 @@ public:
     const QLoggingCategory &qtCategory() const { return *m_qt; }
 
     void log(LogLevel level, const char *format, std::initializer_list<LogArg> args = {}) const;
-    void debug(const char *format, std::initializer_list<LogArg> args = {}) const { log(LogLevel::Debug, format, args); }
+    void debug(const char *format, std::initializer_list<LogArg> args = {}) const {
+        log(LogLevel::Debug, format, args);
+    }
     void info(const char *format, std::initializer_list<LogArg> args = {}) const { log(LogLevel::Info, format, args); }
-    void notice(const char *format, std::initializer_list<LogArg> args = {}) const { log(LogLevel::Default, format, args); }
-    void error(const char *format, std::initializer_list<LogArg> args = {}) const { log(LogLevel::Error, format, args); }
-    void fault(const char *format, std::initializer_list<LogArg> args = {}) const { log(LogLevel::Fault, format, args); }
+    void notice(const char *format, std::initializer_list<LogArg> args = {}) const {
+        log(LogLevel::Default, format, args);
+    }
+    void error(const char *format, std::initializer_list<LogArg> args = {}) const {
+        log(LogLevel::Error, format, args);
+    }
+    void fault(const char *format, std::initializer_list<LogArg> args = {}) const {
+        log(LogLevel::Fault, format, args);
+    }
 
 private:
     QString m_category;

@@ -21,11 +21,17 @@ QString xdgFolder(const char *variable, const char *fallbackUnderHome) {
 }
 } // namespace
 
-QString libraryFolder() { return xdgFolder("XDG_DATA_HOME", ".local/share"); }
+QString libraryFolder() {
+    return xdgFolder("XDG_DATA_HOME", ".local/share");
+}
 
-QString configFolder() { return xdgFolder("XDG_CONFIG_HOME", ".config"); }
+QString configFolder() {
+    return xdgFolder("XDG_CONFIG_HOME", ".config");
+}
 
-QString temporaryFolder() { return QDir::tempPath(); }
+QString temporaryFolder() {
+    return QDir::tempPath();
+}
 
 QString helpersFolder() {
     const QString env = qEnvironmentVariable("VELMORA_HELPERS_DIR");

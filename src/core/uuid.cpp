@@ -2,10 +2,16 @@
 
 namespace velmora {
 
-QString uuidString(const QUuid &uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidString(const QUuid &uuid) {
+    return uuid.toString(QUuid::WithoutBraces).toUpper();
+}
 
-QString newUuidString() { return uuidString(QUuid::createUuid()); }
+QString newUuidString() {
+    return uuidString(QUuid::createUuid());
+}
 
-QUuid parseUuid(const QString &text) { return QUuid::fromString(QStringView(text).trimmed()); }
+QUuid parseUuid(const QString &text) {
+    return QUuid::fromString(QStringView(text).trimmed());
+}
 
 } // namespace velmora

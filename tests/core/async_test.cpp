@@ -98,8 +98,8 @@ TEST(Race, WorkErrorsPassThroughAndCallerCancellationThrows) {
 
     CancellationSource caller;
     QTimer::singleShot(10ms, [&] { caller.cancel(); });
-    EXPECT_THROW(test::run(raceBudget<int>(5s, [](CancellationToken t) { return valueAfter(5s, 1, t); },
-                                           caller.token())),
+    EXPECT_THROW(test::run(raceBudget<int>(
+                     5s, [](CancellationToken t) { return valueAfter(5s, 1, t); }, caller.token())),
                  CancelledError);
 }
 

@@ -17,7 +17,9 @@ struct DefaultsTest : ::testing::Test {
 };
 } // namespace
 
-TEST_F(DefaultsTest, StandardPathIsUnderTheConfigHome) { EXPECT_EQ(Defaults::standardFilePath(), file()); }
+TEST_F(DefaultsTest, StandardPathIsUnderTheConfigHome) {
+    EXPECT_EQ(Defaults::standardFilePath(), file());
+}
 
 TEST_F(DefaultsTest, EveryTypeSurvivesAReload) {
     {

@@ -15,7 +15,9 @@ TEST(Log, RendersUnifiedLogFormats) {
         const char *expected;
     };
     const std::vector<Case> cases = {
-        {"Dictation finished: %{public}s, %ld s audio, %ld chunks", {"ok", 12, 3}, "Dictation finished: ok, 12 s audio, 3 chunks"},
+        {"Dictation finished: %{public}s, %ld s audio, %ld chunks",
+         {"ok", 12, 3},
+         "Dictation finished: ok, 12 s audio, 3 chunks"},
         {"flag %{bool,public}d / %{bool}d", {true, false}, "flag true / false"},
         {"ratio %.2f and %f", {0.5, 1.25}, "ratio 0.50 and 1.250000"},
         {"100%% done %{public}@", {"x"}, "100% done x"},
@@ -40,10 +42,17 @@ TEST(Log, ElevenCategoriesUnderTheBundleIdentifier) {
     EXPECT_EQ(Log::subsystem(), "com.velmora.app");
     EXPECT_EQ(Log::subsystemFor(QString()), "Velmora");
     const std::vector<std::pair<const Logger *, const char *>> loggers = {
-        {&Log::app(), "app"},         {&Log::dictation(), "dictation"},       {&Log::speech(), "speech"},
-        {&Log::llm(), "llm"},         {&Log::models(), "models"},             {&Log::library(), "library"},
-        {&Log::translate(), "translate"}, {&Log::notes(), "notes"},           {&Log::voiceCompose(), "voiceCompose"},
-        {&Log::summarize(), "summarize"}, {&Log::proofread(), "proofread"},
+        {&Log::app(), "app"},
+        {&Log::dictation(), "dictation"},
+        {&Log::speech(), "speech"},
+        {&Log::llm(), "llm"},
+        {&Log::models(), "models"},
+        {&Log::library(), "library"},
+        {&Log::translate(), "translate"},
+        {&Log::notes(), "notes"},
+        {&Log::voiceCompose(), "voiceCompose"},
+        {&Log::summarize(), "summarize"},
+        {&Log::proofread(), "proofread"},
     };
     for (const auto &[logger, name] : loggers) {
         EXPECT_EQ(logger->category(), name);

@@ -32,7 +32,7 @@ private:
 
 // Runs the task to completion in a nested event loop and returns its result or rethrows its
 // error (QCoro's own waitFor never returns when the task throws).
-template<typename T>
+template <typename T>
 T run(QCoro::Task<T> &&task) {
     QEventLoop loop;
     bool finished = false;
@@ -63,8 +63,7 @@ T run(QCoro::Task<T> &&task) {
 }
 
 // Spins the event loop until predicate is true or the timeout passes; returns predicate().
-bool waitUntil(const std::function<bool()> &predicate,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+bool waitUntil(const std::function<bool()> &predicate, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Runs the event loop for the duration.
 void spin(std::chrono::milliseconds duration);
