@@ -1,0 +1,8 @@
+# Recording archive, recording History, recovery and the shared recorder.
+pkg_check_modules(VELMORA_TEST_FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil)
+velmora_add_test(speech_recording_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/recording_test_audio.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recording_test_audio.h
+    ${CMAKE_CURRENT_LIST_DIR}/recording_audio_archive_test.cpp
+  LIBS velmora_speech PkgConfig::VELMORA_TEST_FFMPEG)
