@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace velmora {
+
+// Opens the desktop's settings where a privacy grant is given, named by the pane anchors
+// "Privacy_Microphone" and "Privacy_Accessibility".
+class SettingsPanes {
+public:
+    virtual ~SettingsPanes() = default;
+    // Whether a settings program was started for the anchor.
+    virtual bool openPrivacyPane(const QString &anchor) = 0;
+};
+
+// Starts the first settings program found on PATH that shows the matching page: the sound
+// input page for the microphone, the accessibility page for Accessibility.
+class DesktopSettingsPanes : public SettingsPanes {
+public:
+    bool openPrivacyPane(const QString &anchor) override;
+    // The command lines tried for an anchor, in order; empty for an unknown anchor.
+    static QList<QStringList> candidates(const QString &anchor);
+};
+
+class FakeSettingsPanes : public SettingsPanes {
+public:
+    bool openPrivacyPane(const QString &anchor) override {
+        opened.append(anchor);
+        return true;
+    }
+    QStringList opened;
+};
+
+} // namespace velmora
