@@ -1,0 +1,462 @@
+#include "library/library.h"
+
+#include "core/log.h"
+#include "core/paths.h"
+#include "core/uuid.h"
+#include "library/migrations.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <sqlite3.h>
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace velmora {
+
+namespace {
+
+constexpr std::array<const char *, 4> kReasons{"newerVersion", "damaged", "diskFull", "other"};
+
+std::string localPath(const QString &path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+void throwIfFailed(const std::error_code &ec) {
+    if (ec)
+        throw PosixError(ec.value());
+}
+
+// Creates a folder and its parents; a folder that exists already is fine.
+void createFolder(const QString &path) {
+    std::error_code ec;
+    fs::create_directories(localPath(path), ec);
+    throwIfFailed(ec);
+    // create_directories reports success for an existing non-folder in some cases.
+    if (!fs::is_directory(localPath(path), ec))
+        throw PosixError(ec ? ec.value() : ENOTDIR);
+}
+
+// The moment a file was made; the modification date stands in where the file system keeps no
+// birth time, so the backup just written is never the oldest.
+qint64 creationMillis(const QString &path) {
+    const QFileInfo info(path);
+    QDateTime when = info.birthTime();
+    if (!when.isValid())
+        when = info.lastModified();
+    return when.isValid() ? when.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+}
+
+// A real folder (not a link to one) directly at path.
+bool isRealFolder(const fs::path &path) {
+    std::error_code ec;
+    return fs::symlink_status(path, ec).type() == fs::file_type::directory;
+}
+
+// The direct entries of a folder, without following a link at its place; a folder that
+// cannot be listed counts as empty.
+std::vector<fs::path> listEntries(const fs::path &folder) {
+    std::vector<fs::path> out;
+    if (!isRealFolder(folder))
+        return out;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        out.push_back(it->path());
+    return out;
+}
+
+QString entryName(const fs::path &path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.filename()));
+}
+
+} // namespace
+
+DatabaseError::DatabaseError(int extendedCode, QString message)
+    : Error(QString::fromUtf8(kDomain), extendedCode, std::move(message)) {}
+
+Library::UnavailableError::UnavailableError(UnavailableReason reason)
+    : Error(QString::fromUtf8(kDomain), qint64(reason), Library::toString(reason)) {}
+
+QString Library::toString(UnavailableReason reason) {
+    return QString::fromLatin1(kReasons[std::size_t(reason)]);
+}
+
+std::optional<Library::UnavailableReason> Library::reasonFromString(const QString &raw) {
+    for (std::size_t i = 0; i < kReasons.size(); ++i)
+        if (raw == QLatin1String(kReasons[i]))
+            return UnavailableReason(i);
+    return std::nullopt;
+}
+
+struct Library::Connection {
+    explicit Connection(const QString &path)
+        : db(localPath(path), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE | SQLite::OPEN_FULLMUTEX) {}
+    SQLite::Database db;
+};
+
+SQLite::Database &Library::database(Connection &connection) {
+    return connection.db;
+}
+
+Library::Library(QString root) : m_root(std::move(root)), m_executor(std::make_unique<SerialExecutor>("library.db")) {}
+
+Library::~Library() {
+    // The executor finishes its queued jobs before the connection goes.
+    m_executor.reset();
+}
+
+QString Library::defaultRoot() {
+    return Paths::libraryFolder();
+}
+
+QString Library::databasePath() const {
+    return m_root + QStringLiteral("/Library.sqlite");
+}
+
+std::shared_ptr<Library> Library::open(const QString &root) {
+    std::shared_ptr<Library> library(new Library(root));
+    Library *raw = library.get();
+    library->m_executor->runBlocking([raw] { raw->openOnConnectionThread(); });
+    return library;
+}
+
+QCoro::Task<std::shared_ptr<Library>> Library::openAsync(QString root) {
+    std::shared_ptr<Library> library(new Library(root));
+    Library *raw = library.get();
+    auto opening = library->m_executor->run([raw] { raw->openOnConnectionThread(); });
+    co_await std::move(opening);
+    co_return library;
+}
+
+void Library::rethrowAsDatabaseError(const SQLite::Exception &e) {
+    const int code = e.getExtendedErrorCode() != -1 ? e.getExtendedErrorCode() : e.getErrorCode();
+    throw DatabaseError(code, QString::fromUtf8(e.what()));
+}
+
+void Library::rollbackQuietly(SQLite::Database &db) {
+    if (!sqlite3_get_autocommit(db.getHandle()))
+        sqlite3_exec(db.getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Library::openOnConnectionThread() {
+    std::shared_ptr<Connection> connection;
+    try {
+        try {
+            createFolder(m_root);
+            createFolder(m_root + QStringLiteral("/Assets"));
+            createFolder(m_root + QStringLiteral("/Staging"));
+
+            connection = std::make_shared<Connection>(databasePath());
+            SQLite::Database &db = connection->db;
+            db.exec("PRAGMA foreign_keys = ON");
+            db.setBusyTimeout(5000);
+            db.exec("PRAGMA secure_delete = ON");
+
+            const QStringList registered = LibraryMigrations::registeredIdentifiers();
+            for (const QString &identifier : LibraryMigrations::appliedIdentifiers(db))
+                if (!registered.contains(identifier))
+                    throw UnavailableError(UnavailableReason::NewerVersion);
+
+            {
+                SQLite::Statement wal(db, "PRAGMA journal_mode = WAL");
+                wal.executeStep();
+            }
+            backUpBeforeMigrating(db);
+            LibraryMigrations::migrate(db);
+        } catch (const SQLite::Exception &e) {
+            rethrowAsDatabaseError(e);
+        }
+        Log::library().notice("Library opened");
+        m_connection = std::move(connection);
+        m_status = Status::ready();
+    } catch (...) {
+        const UnavailableReason reason = unavailableReason(std::current_exception());
+        Log::library().error("Library unavailable: %{public}s", {toString(reason)});
+        connection.reset();
+        m_status = Status::unavailable(reason);
+    }
+}
+
+void Library::backUpBeforeMigrating(SQLite::Database &db) {
+    const QStringList applied = LibraryMigrations::appliedRegistered(db);
+    if (applied.isEmpty() || LibraryMigrations::isComplete(db))
+        return;
+
+    const QString folder = m_root + QStringLiteral("/Backups");
+    createFolder(folder);
+    const QString target = folder + QStringLiteral("/Library-") + applied.last() + QStringLiteral(".sqlite");
+    {
+        std::error_code ignored;
+        fs::remove_all(localPath(target), ignored);
+    }
+
+    sqlite3 *destination = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &destination,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(destination, 1);
+        if (sqlite3_backup *backup = sqlite3_backup_init(destination, "main", db.getHandle(), "main")) {
+            sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+        }
+        rc = sqlite3_extended_errcode(destination);
+    }
+    QString message = destination ? QString::fromUtf8(sqlite3_errmsg(destination)) : QString();
+    sqlite3_close(destination);
+    if (rc != SQLITE_OK)
+        throw DatabaseError(rc, message);
+
+    Log::library().notice("Library backed up before migrating");
+
+    std::error_code ec;
+    struct Entry {
+        fs::path path;
+        qint64 created;
+    };
+    std::vector<Entry> backups;
+    for (fs::directory_iterator it(localPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() != ".sqlite")
+            continue;
+        backups.push_back({it->path(), creationMillis(QFile::decodeName(QByteArray::fromStdString(it->path())))});
+    }
+    throwIfFailed(ec);
+    std::stable_sort(backups.begin(), backups.end(),
+                     [](const Entry &a, const Entry &b) { return a.created > b.created; });
+    for (std::size_t i = 2; i < backups.size(); ++i) {
+        std::error_code ignored;
+        fs::remove_all(backups[i].path, ignored);
+    }
+}
+
+Library::UnavailableReason Library::unavailableReason(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const UnavailableError &e) {
+        return e.reason();
+    } catch (const DatabaseError &e) {
+        switch (e.primaryCode()) {
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB: return UnavailableReason::Damaged;
+        case SQLITE_FULL: return UnavailableReason::DiskFull;
+        default: return UnavailableReason::Other;
+        }
+    } catch (const SQLite::Exception &e) {
+        const int code = e.getExtendedErrorCode() != -1 ? e.getExtendedErrorCode() : e.getErrorCode();
+        try {
+            throw DatabaseError(code, {});
+        } catch (...) {
+            return unavailableReason(std::current_exception());
+        }
+    } catch (const PosixError &e) {
+        return e.errnoValue() == ENOSPC ? UnavailableReason::DiskFull : UnavailableReason::Other;
+    } catch (const std::filesystem::filesystem_error &e) {
+        return e.code().value() == ENOSPC ? UnavailableReason::DiskFull : UnavailableReason::Other;
+    } catch (...) {
+        return UnavailableReason::Other;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output edits
+
+bool Library::updateOutput(SQLite::Database &db, const QUuid &taskId, const QString &text) {
+    std::optional<LibraryTask> task = LibraryTask::fetch(db, taskId);
+    if (!task || task->contentDeletedAt)
+        return false;
+    std::optional<LibraryArtifact> output = LibraryArtifact::fetchOutputText(db, taskId);
+    if (!output)
+        return false;
+    output->text = text;
+    output->update(db);
+    task->updatedAt = libraryNow();
+    task->update(db);
+    return true;
+}
+
+QCoro::Task<bool> Library::updateOutput(QUuid taskId, QString text) {
+    auto writing = write([taskId, text](SQLite::Database &db) { return updateOutput(db, taskId, text); });
+    const bool written = co_await std::move(writing);
+    co_return written;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Content deletion and the orphan sweep
+
+QCoro::Task<> Library::deleteContent(QUuid taskId) {
+    auto deleting = write([taskId](SQLite::Database &db) {
+        SQLite::Statement remove(db, "DELETE FROM artifact WHERE taskId = ?");
+        bind::uuid(remove, 1, taskId);
+        remove.exec();
+        SQLite::Statement mark(db, "UPDATE task SET contentDeletedAt = ? WHERE id = ?");
+        bind::date(mark, 1, libraryNow());
+        bind::uuid(mark, 2, taskId);
+        mark.exec();
+    });
+    co_await std::move(deleting);
+    const fs::path assets = localPath(m_root + QStringLiteral("/Assets"));
+    const fs::path folder = assets / uuidString(taskId).toStdString();
+    auto removing = m_executor->run([assets, folder] {
+        // Never through a linked "Assets" folder: that would leave the Library folder.
+        if (!isRealFolder(assets))
+            return;
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(folder, ec)))
+            return;
+        // remove_all removes a link itself, never what it points to.
+        fs::remove_all(folder, ec);
+        if (ec)
+            Log::library().error("Task asset removal failed: %{public}s", {Log::errorCode(PosixError(ec.value()))});
+    });
+    co_await std::move(removing);
+}
+
+QCoro::Task<> Library::sweepOrphanedFiles() {
+    if (!m_status.isReady())
+        co_return;
+    auto reading = read([](SQLite::Database &db) {
+        QSet<QString> out;
+        SQLite::Statement s(db, "SELECT filePath FROM artifact WHERE filePath IS NOT NULL");
+        while (s.executeStep())
+            out.insert(QString::fromStdString(s.getColumn(0).getString()));
+        return out;
+    });
+    const QSet<QString> referenced = co_await std::move(reading);
+    const fs::path root = localPath(m_root);
+    auto sweeping = m_executor->run([root, referenced] {
+        auto removeOrphan = [](const fs::path &entry) {
+            std::error_code ec;
+            fs::remove_all(entry, ec);
+            if (ec)
+                Log::library().error("Library cleanup failed: %{public}s", {Log::errorCode(PosixError(ec.value()))});
+        };
+        auto sweepFolder = [&](const fs::path &folder, const QString &prefix) {
+            for (const fs::path &entry : listEntries(folder))
+                if (!referenced.contains(prefix + QLatin1Char('/') + entryName(entry)))
+                    removeOrphan(entry);
+        };
+
+        // "Assets/E" for every reference that continues below an entry E.
+        QSet<QString> usedEntries;
+        for (const QString &path : referenced) {
+            if (!path.startsWith(QLatin1String("Assets/")))
+                continue;
+            const qsizetype slash = path.indexOf(QLatin1Char('/'), 7);
+            if (slash > 7)
+                usedEntries.insert(path.left(slash));
+        }
+
+        sweepFolder(root / "Staging", QStringLiteral("Staging"));
+        for (const fs::path &entry : listEntries(root / "Assets")) {
+            const QString prefix = QStringLiteral("Assets/") + entryName(entry);
+            if (usedEntries.contains(prefix))
+                sweepFolder(entry, prefix); // a link or a file in a task folder's place lists as empty
+            else
+                removeOrphan(entry);
+        }
+    });
+    co_await std::move(sweeping);
+}
+
+// ---------------------------------------------------------------------------------------------
+// History list and search
+
+std::optional<QStringList> Library::searchTerms(const std::optional<QString> &query) {
+    QStringList terms;
+    QSet<QString> seen;
+    const QString text = query.value_or(QString());
+    QString piece;
+    auto finish = [&] {
+        if (piece.isEmpty())
+            return;
+        const QString folded = piece.toLower();
+        if (!seen.contains(folded)) {
+            seen.insert(folded);
+            terms.append(piece);
+        }
+        piece.clear();
+    };
+    for (auto it = text.cbegin(); it != text.cend(); ++it) {
+        char32_t scalar = it->unicode();
+        if (it->isHighSurrogate() && it + 1 != text.cend() && (it + 1)->isLowSurrogate()) {
+            scalar = QChar::surrogateToUcs4(*it, *(it + 1));
+            if (QChar::isSpace(scalar)) {
+                finish();
+                ++it;
+                continue;
+            }
+            piece += *it;
+            ++it;
+            piece += *it;
+            continue;
+        }
+        // Line and paragraph separators and the ideographic space count as white space too.
+        if (QChar::isSpace(scalar) || scalar == 0x2028 || scalar == 0x2029 || scalar == 0x85)
+            finish();
+        else
+            piece += *it;
+    }
+    finish();
+    if (terms.isEmpty())
+        return std::nullopt;
+    return terms;
+}
+
+Library::HitQuery Library::searchHitQuery(const QStringList &terms) {
+    QStringList longTerms, shortTerms;
+    for (const QString &term : terms)
+        (term.toUcs4().size() >= 3 ? longTerms : shortTerms).append(term);
+
+    QStringList conditions;
+    HitQuery query;
+    if (!longTerms.isEmpty()) {
+        QStringList phrases;
+        for (QString term : longTerms)
+            phrases.append(QLatin1Char('"') + term.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                           QLatin1Char('"'));
+        conditions.append(QStringLiteral("searchText MATCH ?"));
+        query.arguments.append(phrases.join(QLatin1Char(' ')));
+    }
+    for (const QString &term : shortTerms) {
+        QString escaped;
+        for (QChar c : term) {
+            if (c == u'\\' || c == u'%' || c == u'_')
+                escaped += u'\\';
+            escaped += c;
+        }
+        conditions.append(QStringLiteral("searchText.text LIKE ? ESCAPE '\\'"));
+        query.arguments.append(QLatin1Char('%') + escaped + QLatin1Char('%'));
+    }
+    query.sql = QStringLiteral("SELECT s.taskId, s.noteId, searchText.text,\n"
+                               "  row_number() OVER (PARTITION BY s.taskId ORDER BY a.role = 'output' DESC, "
+                               "a.createdAt DESC) AS rank\n"
+                               "FROM searchText JOIN searchSource s ON s.id = searchText.rowid\n"
+                               "LEFT JOIN artifact a ON a.id = s.sourceId\n"
+                               "WHERE ") +
+                conditions.join(QStringLiteral(" AND "));
+    return query;
+}
+
+QCoro::Task<QList<HistoryEntry>> Library::historyEntries(int sources, std::optional<QSet<QString>> tools, QString query,
+                                                         std::optional<int> limit) {
+    const std::optional<QStringList> terms = searchTerms(query);
+    const auto started = ContinuousClock::now();
+    auto reading = read([terms, sources, tools, limit](SQLite::Database &db) {
+        return HistoryEntry::fetchAll(db, terms, sources, tools, limit);
+    });
+    QList<HistoryEntry> entries = co_await std::move(reading);
+    if (terms) {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(ContinuousClock::now() - started).count();
+        Log::library().info("Search: %ld terms, %ld results, %ld ms",
+                            {qint64(terms->size()), qint64(entries.size()), qint64(elapsed)});
+    }
+    co_return entries;
+}
+
+} // namespace velmora

@@ -1,0 +1,217 @@
+#include "library/migrations.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <sqlite3.h>
+
+#include <QSet>
+
+namespace velmora::LibraryMigrations {
+
+namespace {
+
+const char *const kSearchScript = R"sql(CREATE VIRTUAL TABLE searchText USING fts5(text, tokenize = 'trigram');
+CREATE TABLE searchSource (
+    id INTEGER PRIMARY KEY,
+    sourceId TEXT NOT NULL UNIQUE,
+    taskId TEXT,
+    noteId TEXT
+);
+
+CREATE TRIGGER artifact_search_insert AFTER INSERT ON artifact WHEN new.text IS NOT NULL BEGIN
+    INSERT INTO searchSource (sourceId, taskId) VALUES (new.id, new.taskId);
+    INSERT INTO searchText (rowid, text) SELECT id, new.text FROM searchSource WHERE sourceId = new.id;
+END;
+CREATE TRIGGER artifact_search_update AFTER UPDATE OF text ON artifact
+WHEN old.text IS NOT new.text BEGIN
+    DELETE FROM searchText WHERE rowid = (SELECT id FROM searchSource WHERE sourceId = old.id);
+    DELETE FROM searchSource WHERE sourceId = old.id;
+    INSERT INTO searchSource (sourceId, taskId) SELECT new.id, new.taskId WHERE new.text IS NOT NULL;
+    INSERT INTO searchText (rowid, text)
+        SELECT id, new.text FROM searchSource WHERE sourceId = new.id AND new.text IS NOT NULL;
+END;
+CREATE TRIGGER artifact_search_delete AFTER DELETE ON artifact WHEN old.text IS NOT NULL BEGIN
+    DELETE FROM searchText WHERE rowid = (SELECT id FROM searchSource WHERE sourceId = old.id);
+    DELETE FROM searchSource WHERE sourceId = old.id;
+END;
+
+CREATE TRIGGER note_search_insert AFTER INSERT ON note BEGIN
+    INSERT INTO searchSource (sourceId, noteId) VALUES (new.id, new.id);
+    INSERT INTO searchText (rowid, text) SELECT id, new.text FROM searchSource WHERE sourceId = new.id;
+END;
+CREATE TRIGGER note_search_update AFTER UPDATE OF text ON note WHEN old.text IS NOT new.text BEGIN
+    UPDATE searchText SET text = new.text
+        WHERE rowid = (SELECT id FROM searchSource WHERE sourceId = new.id);
+END;
+CREATE TRIGGER note_search_delete AFTER DELETE ON note BEGIN
+    DELETE FROM searchText WHERE rowid = (SELECT id FROM searchSource WHERE sourceId = old.id);
+    DELETE FROM searchSource WHERE sourceId = old.id;
+END;
+
+INSERT INTO searchSource (sourceId, taskId) SELECT id, taskId FROM artifact WHERE text IS NOT NULL;
+INSERT INTO searchSource (sourceId, noteId) SELECT id, id FROM note;
+INSERT INTO searchText (rowid, text)
+    SELECT s.id, a.text FROM searchSource s JOIN artifact a ON a.id = s.sourceId;
+INSERT INTO searchText (rowid, text)
+    SELECT s.id, n.text FROM searchSource s JOIN note n ON n.id = s.sourceId;)sql";
+
+void v1(SQLite::Database &db) {
+    db.exec(R"sql(CREATE TABLE "task" (
+    "id" TEXT NOT NULL PRIMARY KEY,
+    "tool" TEXT NOT NULL,
+    "status" TEXT NOT NULL,
+    "createdAt" DATETIME NOT NULL,
+    "updatedAt" DATETIME NOT NULL
+);
+CREATE INDEX "task_on_tool_createdAt" ON "task"("tool", "createdAt");
+CREATE TABLE "artifact" (
+    "id" TEXT NOT NULL PRIMARY KEY,
+    "taskId" TEXT NOT NULL REFERENCES "task"("id") ON DELETE CASCADE,
+    "attemptId" TEXT,
+    "role" TEXT NOT NULL,
+    "kind" TEXT NOT NULL,
+    "language" TEXT,
+    "text" TEXT,
+    "filePath" TEXT,
+    "createdAt" DATETIME NOT NULL,
+    CHECK ((text IS NULL) <> (filePath IS NULL))
+);
+CREATE INDEX "index_artifact_on_taskId" ON "artifact"("taskId");
+CREATE TABLE "activityEvent" (
+    "id" TEXT NOT NULL PRIMARY KEY,
+    "taskId" TEXT NOT NULL REFERENCES "task"("id") ON DELETE CASCADE,
+    "attemptId" TEXT,
+    "tool" TEXT NOT NULL,
+    "kind" TEXT NOT NULL,
+    "version" INTEGER NOT NULL,
+    "occurredAt" DATETIME NOT NULL,
+    "timeZone" TEXT NOT NULL,
+    "utcOffsetSeconds" INTEGER NOT NULL,
+    "outcome" TEXT,
+    "measurements" TEXT
+);
+CREATE INDEX "index_activityEvent_on_taskId" ON "activityEvent"("taskId");
+CREATE INDEX "activityEvent_on_tool_occurredAt" ON "activityEvent"("tool", "occurredAt");
+CREATE UNIQUE INDEX "activityEvent_one_attemptFinished" ON "activityEvent"("attemptId")
+    WHERE kind = 'attemptFinished';)sql");
+}
+
+void v2(SQLite::Database &db) {
+    db.exec(R"sql(CREATE TABLE "draft" (
+    "tool" TEXT NOT NULL PRIMARY KEY,
+    "version" INTEGER NOT NULL,
+    "content" TEXT NOT NULL,
+    "updatedAt" DATETIME NOT NULL
+);)sql");
+}
+
+void v3(SQLite::Database &db) {
+    db.exec(R"sql(CREATE TABLE "note" (
+    "id" TEXT NOT NULL PRIMARY KEY,
+    "text" TEXT NOT NULL,
+    "createdAt" DATETIME NOT NULL,
+    "updatedAt" DATETIME NOT NULL
+);
+CREATE INDEX "note_on_updatedAt" ON "note"("updatedAt");)sql");
+}
+
+void v4(SQLite::Database &db) {
+    db.exec(kSearchScript);
+}
+
+void v5(SQLite::Database &db) {
+    db.exec(R"sql(ALTER TABLE "task" ADD COLUMN "contentDeletedAt" DATETIME)sql");
+}
+
+bool trackingTableExists(SQLite::Database &db) {
+    SQLite::Statement s(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+    s.bind(1, kTrackingTable);
+    return s.executeStep();
+}
+
+void rollbackQuietly(SQLite::Database &db) {
+    if (!sqlite3_get_autocommit(db.getHandle()))
+        sqlite3_exec(db.getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void applyOne(SQLite::Database &db, const LibraryMigration &migration) {
+    db.exec("PRAGMA foreign_keys = OFF");
+    try {
+        db.exec("BEGIN IMMEDIATE");
+        migration.apply(db);
+        SQLite::Statement check(db, "PRAGMA foreign_key_check");
+        if (check.executeStep())
+            throw SQLite::Exception("foreign key violation after migration " + migration.identifier.toStdString(),
+                                    SQLITE_CONSTRAINT_FOREIGNKEY);
+        SQLite::Statement record(db, std::string("INSERT INTO \"") + kTrackingTable + "\" (identifier) VALUES (?)");
+        record.bind(1, migration.identifier.toStdString());
+        record.exec();
+        db.exec("COMMIT");
+    } catch (...) {
+        rollbackQuietly(db);
+        db.exec("PRAGMA foreign_keys = ON");
+        throw;
+    }
+    db.exec("PRAGMA foreign_keys = ON");
+}
+
+} // namespace
+
+const std::vector<LibraryMigration> &registered() {
+    static const std::vector<LibraryMigration> list{
+        {QStringLiteral("v1"), v1}, {QStringLiteral("v2"), v2}, {QStringLiteral("v3"), v3},
+        {QStringLiteral("v4"), v4}, {QStringLiteral("v5"), v5},
+    };
+    return list;
+}
+
+QStringList registeredIdentifiers() {
+    QStringList out;
+    for (const auto &m : registered())
+        out.append(m.identifier);
+    return out;
+}
+
+const char *searchScript() {
+    return kSearchScript;
+}
+
+QStringList appliedIdentifiers(SQLite::Database &db) {
+    QStringList out;
+    if (!trackingTableExists(db))
+        return out;
+    SQLite::Statement s(db, std::string("SELECT identifier FROM \"") + kTrackingTable + "\"");
+    while (s.executeStep())
+        out.append(QString::fromStdString(s.getColumn(0).getString()));
+    return out;
+}
+
+QStringList appliedRegistered(SQLite::Database &db) {
+    const QStringList applied = appliedIdentifiers(db);
+    const QSet<QString> set(applied.begin(), applied.end());
+    QStringList out;
+    for (const auto &m : registered())
+        if (set.contains(m.identifier))
+            out.append(m.identifier);
+    return out;
+}
+
+bool isComplete(SQLite::Database &db) {
+    const QStringList applied = appliedIdentifiers(db);
+    const QSet<QString> set(applied.begin(), applied.end());
+    for (const auto &m : registered())
+        if (!set.contains(m.identifier))
+            return false;
+    return true;
+}
+
+void migrate(SQLite::Database &db) {
+    db.exec(std::string("CREATE TABLE IF NOT EXISTS \"") + kTrackingTable +
+            "\" (\"identifier\" TEXT NOT NULL PRIMARY KEY)");
+    const QStringList applied = appliedIdentifiers(db);
+    const QSet<QString> set(applied.begin(), applied.end());
+    for (const auto &m : registered())
+        if (!set.contains(m.identifier))
+            applyOne(db, m);
+}
+
+} // namespace velmora::LibraryMigrations
