@@ -88,18 +88,27 @@ QDateTime parseLibraryDate(const QString &text) {
 
 namespace column {
 
+namespace {
+// An empty stored text reads as an empty (not null) string.
+QString textOf(const SQLite::Column &c) {
+    if (c.getBytes() == 0)
+        return QStringLiteral("");
+    return QString::fromUtf8(static_cast<const char *>(c.getBlob()), c.getBytes());
+}
+} // namespace
+
 QString text(const SQLite::Statement &row, const char *name) {
     const SQLite::Column c = row.getColumn(name);
     if (c.isNull())
         throw LibraryDecodingError(QStringLiteral("missing %1").arg(QLatin1String(name)));
-    return QString::fromUtf8(static_cast<const char *>(c.getBlob()), c.getBytes());
+    return textOf(c);
 }
 
 std::optional<QString> optionalText(const SQLite::Statement &row, const char *name) {
     const SQLite::Column c = row.getColumn(name);
     if (c.isNull())
         return std::nullopt;
-    return QString::fromUtf8(static_cast<const char *>(c.getBlob()), c.getBytes());
+    return textOf(c);
 }
 
 QUuid uuid(const SQLite::Statement &row, const char *name) {

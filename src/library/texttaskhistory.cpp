@@ -1,0 +1,194 @@
+#include "library/texttaskhistory.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include <QJsonArray>
+#include <QTimeZone>
+
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+void writeString(QString &out, const QString &text) {
+    out += u'"';
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'"': out += QLatin1String("\\\""); break;
+        case u'\\': out += QLatin1String("\\\\"); break;
+        case u'/': out += QLatin1String("\\/"); break;
+        case u'\b': out += QLatin1String("\\b"); break;
+        case u'\f': out += QLatin1String("\\f"); break;
+        case u'\n': out += QLatin1String("\\n"); break;
+        case u'\r': out += QLatin1String("\\r"); break;
+        case u'\t': out += QLatin1String("\\t"); break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(int(c.unicode()), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += u'"';
+}
+
+bool isFiniteNumber(const QJsonValue &value) {
+    return !value.isDouble() || std::isfinite(value.toDouble());
+}
+
+void writeValue(QString &out, const QJsonValue &value);
+
+void writeObject(QString &out, const QJsonObject &object) {
+    out += u'{';
+    bool first = true;
+    // QJsonObject keeps its keys sorted.
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!isFiniteNumber(it.value()))
+            continue;
+        if (!first)
+            out += u',';
+        first = false;
+        writeString(out, it.key());
+        out += u':';
+        writeValue(out, it.value());
+    }
+    out += u'}';
+}
+
+void writeValue(QString &out, const QJsonValue &value) {
+    switch (value.type()) {
+    case QJsonValue::Null:
+    case QJsonValue::Undefined: out += QLatin1String("null"); break;
+    case QJsonValue::Bool: out += value.toBool() ? QLatin1String("true") : QLatin1String("false"); break;
+    case QJsonValue::Double: {
+        const QVariant v = value.toVariant();
+        if (v.typeId() == QMetaType::LongLong)
+            out += QString::number(v.toLongLong());
+        else if (!std::isfinite(value.toDouble()))
+            out += QLatin1String("null");
+        else
+            out += QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        break;
+    }
+    case QJsonValue::String: writeString(out, value.toString()); break;
+    case QJsonValue::Array: {
+        out += u'[';
+        const QJsonArray array = value.toArray();
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            if (i)
+                out += u',';
+            writeValue(out, array.at(i));
+        }
+        out += u']';
+        break;
+    }
+    case QJsonValue::Object: writeObject(out, value.toObject()); break;
+    }
+}
+
+} // namespace
+
+QString measurementsJson(const QJsonObject &measurements) {
+    QString out;
+    writeObject(out, measurements);
+    return out;
+}
+
+EventTimeZone EventTimeZone::current(const QDateTime &at) {
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    return {QString::fromUtf8(QTimeZone::systemTimeZoneId()), zone.offsetFromUtc(at)};
+}
+
+TextTaskHistory::TextTaskHistory(std::shared_ptr<Library> library, QString tool)
+    : m_library(std::move(library)), m_tool(std::move(tool)) {}
+
+QUuid TextTaskHistory::record(SQLite::Database &db, const QString &tool, const Run &run,
+                              const std::optional<QUuid> &taskId) {
+    const QDateTime now = libraryNow();
+    const LibraryTask::Status status = LibraryTask::statusAfter(run.outcome);
+
+    std::optional<LibraryTask> reused;
+    if (taskId) {
+        reused = LibraryTask::fetch(db, *taskId);
+        if (reused && reused->contentDeletedAt)
+            reused.reset();
+    }
+
+    QUuid result;
+    QUuid attemptId;
+    if (reused) {
+        attemptId = QUuid::createUuid();
+        result = *taskId;
+        reused->status = status;
+        reused->updatedAt = now;
+        reused->update(db);
+        if (auto previous = LibraryArtifact::fetchOutputText(db, result))
+            previous->remove(db);
+    } else {
+        result = QUuid::createUuid();
+        attemptId = result;
+        LibraryTask task;
+        task.id = result;
+        task.tool = tool;
+        task.status = status;
+        task.createdAt = now;
+        task.updatedAt = now;
+        task.insert(db);
+
+        LibraryArtifact input;
+        input.id = QUuid::createUuid();
+        input.taskId = result;
+        input.role = LibraryArtifact::Role::Input;
+        input.kind = LibraryArtifact::Kind::Text;
+        input.language = run.inputLanguage;
+        input.text = run.input;
+        input.createdAt = now;
+        input.insert(db);
+    }
+
+    LibraryArtifact output;
+    output.id = QUuid::createUuid();
+    output.taskId = result;
+    output.attemptId = attemptId;
+    output.role = LibraryArtifact::Role::Output;
+    output.kind = LibraryArtifact::Kind::Text;
+    output.language = run.outputLanguage;
+    output.text = run.output;
+    output.createdAt = now;
+    output.insert(db);
+
+    const EventTimeZone zone = EventTimeZone::current(now);
+    ActivityEvent event;
+    event.id = QUuid::createUuid();
+    event.taskId = result;
+    event.attemptId = attemptId;
+    event.tool = tool;
+    event.kind = ActivityEvent::Kind::AttemptFinished;
+    event.version = run.measurementsVersion;
+    event.occurredAt = now;
+    event.timeZone = zone.identifier;
+    event.utcOffsetSeconds = zone.utcOffsetSeconds;
+    event.outcome = run.outcome;
+    event.measurements = measurementsJson(run.measurements);
+    event.insert(db);
+    return result;
+}
+
+QCoro::Task<QUuid> TextTaskHistory::record(Run run, std::optional<QUuid> taskId) const {
+    std::shared_ptr<Library> library = m_library;
+    QString tool = m_tool;
+    auto writing = library->write(
+        [tool, run = std::move(run), taskId](SQLite::Database &db) { return record(db, tool, run, taskId); });
+    const QUuid result = co_await std::move(writing);
+    co_return result;
+}
+
+QCoro::Task<bool> TextTaskHistory::updateOutput(QUuid taskId, QString text) const {
+    std::shared_ptr<Library> library = m_library;
+    auto updating = library->updateOutput(taskId, std::move(text));
+    const bool written = co_await std::move(updating);
+    co_return written;
+}
+
+} // namespace velmora

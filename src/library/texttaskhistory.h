@@ -1,0 +1,60 @@
+#pragma once
+
+// Records finished runs of the text tools (Translate, Summarize, Proofread) in History: one
+// write per run with its task, input and output texts and the attemptFinished event.
+
+#include "library/library.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+
+namespace velmora {
+
+// Measurements as stored with an event: compact JSON with the keys sorted at every level and
+// "/" escaped. A number that is not finite (NaN, an infinity) has no JSON form: its field is
+// left out (an array element becomes null) so the run itself is still kept.
+QString measurementsJson(const QJsonObject &measurements);
+
+class TextTaskHistory {
+public:
+    struct Run {
+        QString input;
+        std::optional<QString> inputLanguage;
+        QString output;
+        std::optional<QString> outputLanguage;
+        ActivityEvent::Outcome outcome = ActivityEvent::Outcome::Completed;
+        QJsonObject measurements;
+        qint64 measurementsVersion = 1;
+    };
+
+    TextTaskHistory(std::shared_ptr<Library> library, QString tool);
+
+    const std::shared_ptr<Library> &library() const { return m_library; }
+    const QString &tool() const { return m_tool; }
+
+    // Records the run as a further attempt of taskId when that task still has its content,
+    // otherwise as a new task; returns the id of the task that holds the run.
+    QCoro::Task<QUuid> record(Run run, std::optional<QUuid> taskId) const;
+    // Library::updateOutput for any task, whatever its tool.
+    QCoro::Task<bool> updateOutput(QUuid taskId, QString text) const;
+
+    // The steps of record() on an open connection, inside the caller's write.
+    static QUuid record(SQLite::Database &db, const QString &tool, const Run &run, const std::optional<QUuid> &taskId);
+
+private:
+    std::shared_ptr<Library> m_library;
+    QString m_tool;
+};
+
+// The system's current time zone, as events store it.
+struct EventTimeZone {
+    QString identifier;
+    qint64 utcOffsetSeconds = 0;
+    static EventTimeZone current(const QDateTime &at);
+};
+
+} // namespace velmora
