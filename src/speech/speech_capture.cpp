@@ -86,23 +86,17 @@ private:
     QObject *m_context;
 };
 
-// One recording's device session, writer and queues. Jobs on the queues hold the worker, so
-// it lives until the last of them has run; it is always destroyed on the main thread, where
-// it stops its threads.
-class CaptureWorker : public std::enable_shared_from_this<CaptureWorker> {
+// One recording's device session, writer and queues. Only the main thread holds it (the
+// capture and the operations waiting on it), so it is always destroyed there: the device
+// goes first, so no delivered buffer follows, and each queue finishes the jobs it was given
+// before its thread stops.
+class CaptureWorker {
 public:
     using Result = std::variant<SpeechRecording, std::exception_ptr>;
 
     static std::shared_ptr<CaptureWorker> create(QString url, SpeechCaptureSource &source) {
         static std::atomic<quint64> serials{0};
-        return std::shared_ptr<CaptureWorker>(new CaptureWorker(std::move(url), source, ++serials),
-                                              [](CaptureWorker *worker) {
-                                                  QCoreApplication *app = QCoreApplication::instance();
-                                                  if (app && QThread::currentThread() != app->thread())
-                                                      onMain([worker] { delete worker; });
-                                                  else
-                                                      delete worker;
-                                              });
+        return std::shared_ptr<CaptureWorker>(new CaptureWorker(std::move(url), source, ++serials));
     }
 
     ~CaptureWorker() {
@@ -122,8 +116,8 @@ public:
 
     QCoro::Task<> start(std::optional<QString> selectedDeviceID) {
         Promise<void> done;
-        m_session.post([self = shared_from_this(), selectedDeviceID, done] {
-            std::exception_ptr error = self->startOnSession(selectedDeviceID);
+        m_session.post([this, selectedDeviceID, done] {
+            std::exception_ptr error = startOnSession(selectedDeviceID);
             onMain([done, error]() mutable {
                 if (error)
                     done.reject(error);
@@ -136,8 +130,8 @@ public:
 
     QCoro::Task<> beginRecording() {
         Promise<void> done;
-        m_callback.post([self = shared_from_this(), done] {
-            self->m_acceptingSamples = true;
+        m_callback.post([this, done] {
+            m_acceptingSamples = true;
             onMain([done]() mutable { done.resolve(); });
         });
         co_await done;
@@ -145,18 +139,18 @@ public:
 
     QCoro::Task<SpeechRecording> stop() {
         Promise<Result> done;
-        m_session.post([self = shared_from_this(), done] {
-            self->removeObservers();
-            if (self->m_stream)
-                self->m_stream->stop();
+        m_session.post([this, done] {
+            removeObservers();
+            if (m_stream)
+                m_stream->stop();
             // Every buffer accepted before this point is already queued for conversion.
-            self->m_callback.sync([&] { self->m_acceptingSamples = false; });
-            self->m_conversion.post([self, done] {
+            m_callback.sync([&] { m_acceptingSamples = false; });
+            m_conversion.post([this, done] {
                 Result result;
                 try {
-                    if (!self->m_writer)
+                    if (!m_writer)
                         throw SpeechCaptureError(SpeechCaptureError::Reason::Unavailable);
-                    result = self->m_writer->finish();
+                    result = m_writer->finish();
                 } catch (...) {
                     result = std::current_exception();
                 }
@@ -171,10 +165,10 @@ public:
 
     QCoro::Task<> cancel(bool keepingFile) {
         Promise<void> done;
-        m_conversion.post([self = shared_from_this(), keepingFile, done] {
-            self->m_writer.reset();
+        m_conversion.post([this, keepingFile, done] {
+            m_writer.reset();
             if (!keepingFile)
-                QFile::remove(self->url);
+                QFile::remove(url);
             onMain([done]() mutable { done.resolve(); });
         });
         co_await done;
@@ -220,23 +214,20 @@ private:
         if (writerError)
             return writerError;
 
-        std::weak_ptr<CaptureWorker> weak = weak_from_this();
         SpeechCaptureSource::Handlers handlers;
-        handlers.buffer = [weak](SpeechAudioBuffer buffer) {
-            auto self = weak.lock();
-            if (!self || !self->m_acceptingSamples)
+        handlers.buffer = [this](SpeechAudioBuffer buffer) {
+            if (!m_acceptingSamples)
                 return;
-            self->m_conversion.post([self, buffer = std::move(buffer)] {
-                if (self->m_writer)
-                    self->m_writer->append(buffer);
+            m_conversion.post([this, buffer = std::move(buffer)] {
+                if (m_writer)
+                    m_writer->append(buffer);
             });
         };
-        handlers.failed = [weak] {
-            if (auto self = weak.lock())
-                self->m_session.post([self] {
-                    if (self->m_observing && self->interrupted)
-                        self->interrupted();
-                });
+        handlers.failed = [this] {
+            m_session.post([this] {
+                if (m_observing && interrupted)
+                    interrupted();
+            });
         };
         for (const SpeechDevice &candidate : candidates) {
             m_stream = m_source.open(candidate, m_callback.thread(), handlers);
@@ -249,13 +240,11 @@ private:
         m_observing = true;
         m_observers.push_back(QObject::connect(
             &m_source, &SpeechCaptureSource::deviceDisconnected, &m_source,
-            [weak](const QString &id) {
-                if (auto self = weak.lock())
-                    self->m_session.post([self, id] {
-                        if (self->m_observing && self->m_stream && self->m_stream->device().id == id &&
-                            self->interrupted)
-                            self->interrupted();
-                    });
+            [this](const QString &id) {
+                m_session.post([this, id] {
+                    if (m_observing && m_stream && m_stream->device().id == id && interrupted)
+                        interrupted();
+                });
             },
             Qt::DirectConnection));
         return nullptr;

@@ -48,14 +48,14 @@ void storeSample(char *to, SpeechSampleFormat format, double value) {
     }
 }
 
-QByteArray render(const SpeechAudioFormat &format, qint64 frames, const std::function<double(qint64)> &valueAt) {
+QByteArray render(const SpeechAudioFormat &format, qint64 frames,
+                  const std::function<double(qint64 frame, int channel)> &valueAt) {
     const int size = format.bytesPerSample();
     QByteArray data(frames * format.channelCount * size, Qt::Uninitialized);
     for (qint64 i = 0; i < frames; ++i) {
-        const double value = valueAt(i);
         for (int c = 0; c < format.channelCount; ++c) {
             const qint64 index = format.interleaved ? i * format.channelCount + c : c * frames + i;
-            storeSample(data.data() + index * size, format.sampleFormat, value);
+            storeSample(data.data() + index * size, format.sampleFormat, valueAt(i, c));
         }
     }
     return data;
@@ -286,11 +286,16 @@ bool FakeSpeechCaptureSource::setSignalFromFile(const QString &path, SpeechAudio
 QByteArray FakeSpeechCaptureSource::tone(const SpeechAudioFormat &format, double frequency, double amplitude,
                                          qint64 frames) {
     const double step = 2.0 * std::numbers::pi * frequency / format.sampleRate;
-    return render(format, frames, [&](qint64 i) { return amplitude * std::sin(step * double(i)); });
+    return render(format, frames, [&](qint64 i, int) { return amplitude * std::sin(step * double(i)); });
 }
 
 QByteArray FakeSpeechCaptureSource::constant(const SpeechAudioFormat &format, double value, qint64 frames) {
-    return render(format, frames, [&](qint64) { return value; });
+    return render(format, frames, [&](qint64, int) { return value; });
+}
+
+QByteArray FakeSpeechCaptureSource::channelConstants(const SpeechAudioFormat &format, const std::vector<double> &values,
+                                                     qint64 frames) {
+    return render(format, frames, [&](qint64, int c) { return size_t(c) < values.size() ? values[size_t(c)] : 0.0; });
 }
 
 bool FakeSpeechCaptureSource::deliver(qint64 frames, qint64 perBuffer) {

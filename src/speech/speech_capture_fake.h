@@ -41,6 +41,9 @@ public:
     static QByteArray tone(const SpeechAudioFormat &format, double frequency, double amplitude, qint64 frames);
     // A constant value on every sample.
     static QByteArray constant(const SpeechAudioFormat &format, double value, qint64 frames);
+    // Channel c holds values[c] on every frame (0 past the end of values).
+    static QByteArray channelConstants(const SpeechAudioFormat &format, const std::vector<double> &values,
+                                       qint64 frames);
 
     // Delivers frames of the signal to the running stream in buffers of perBuffer frames and
     // returns once they are handed over; false when no stream runs.
