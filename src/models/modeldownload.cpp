@@ -445,10 +445,14 @@ QCoro::Task<TransferResponse> ModelDownloadTransfer::run(QNetworkAccessManager *
         }
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, drain);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [drain, state] {
-        drain();
-        state->finished.resolve();
-    });
+    // Queued, so an abort() from cancel() never resumes the waiting coroutine inside cancel().
+    QObject::connect(
+        reply, &QNetworkReply::finished, reply,
+        [drain, state] {
+            drain();
+            state->finished.resolve();
+        },
+        Qt::QueuedConnection);
     co_await state->finished;
     QObject::disconnect(reply, nullptr, nullptr, nullptr);
     m_reply = nullptr;
@@ -465,6 +469,10 @@ QCoro::Task<TransferResponse> ModelDownloadTransfer::run(QNetworkAccessManager *
     // Qt reports HTTP error statuses as errors of 200 and above; those are answers to judge,
     // while everything below (refused, closed, timed out, aborted) is a transport failure.
     if (error != QNetworkReply::NoError && (error < QNetworkReply::ContentAccessDenied || !statusAttribute.isValid()))
+        throw ModelFailureError(ModelFailure::Network);
+    // A body cut short by a dropped connection is not always reported as an error.
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (error == QNetworkReply::NoError && announced.isValid() && announced.toLongLong() != state->written)
         throw ModelFailureError(ModelFailure::Network);
     if (closed != 0)
         throw PosixError(closeErrno);

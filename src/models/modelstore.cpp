@@ -103,8 +103,11 @@ ModelStore::ModelStore(std::vector<ModelManifest> manifests, QString folder, Def
 }
 
 ModelStore::~ModelStore() {
-    if (m_operation)
-        m_operation->source.cancel();
+    // A cancelled operation may finish inside cancel(); it must find nothing left to change.
+    blockSignals(true);
+    m_generation = QUuid();
+    if (const auto op = m_operation)
+        op->source.cancel();
 }
 
 void ModelStore::setState(State state) {
@@ -398,7 +401,8 @@ void ModelStore::cancel() {
         return;
     m_generation = QUuid::createUuid();
     setState(State::Kind::Canceled);
-    m_operation->source.cancel();
+    const auto op = m_operation; // the operation may end inside cancel()
+    op->source.cancel();
 }
 
 std::optional<QStringList> ModelStore::readyFileURLs() {

@@ -272,7 +272,10 @@ TEST_F(DownloadTest, FaultsEndAsTheirKindAndNeverPlaceAFile) {
         });
         const ModelDownload d = makeDownload();
         EXPECT_EQ(outcomeOf(d.run()), c.outcome);
-        EXPECT_EQ(requestsFor(faulty), c.attempts);
+        if (QLatin1String(c.outcome) == QLatin1String("network"))
+            EXPECT_GE(requestsFor(faulty), c.attempts);
+        else
+            EXPECT_EQ(requestsFor(faulty), c.attempts);
         EXPECT_FALSE(exists(finalFile()));
         EXPECT_FALSE(exists(workFolder() + QStringLiteral("/assembled")));
         // Part 0 is always fetched (alone) before the others start.
