@@ -1,0 +1,287 @@
+#include "llm/chatwire.h"
+
+#include "core/error.h"
+#include "llm/llmerror.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <cmath>
+#include <limits>
+
+namespace velmora {
+
+namespace {
+
+// --- writing --------------------------------------------------------------------------------
+
+// Escapes quotes, backslashes and control characters; everything else goes out as UTF-8, so
+// surrogate pairs are converted together.
+void appendJsonString(QByteArray &out, const QString &text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out += '"';
+    qsizetype runStart = 0;
+    auto flush = [&](qsizetype end) {
+        if (end > runStart)
+            out += QStringView(text).mid(runStart, end - runStart).toUtf8();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (u >= 0x20 && u != u'"' && u != u'\\')
+            continue;
+        flush(i);
+        runStart = i + 1;
+        switch (u) {
+        case u'"': out += "\\\""; break;
+        case u'\\': out += "\\\\"; break;
+        case u'\b': out += "\\b"; break;
+        case u'\f': out += "\\f"; break;
+        case u'\n': out += "\\n"; break;
+        case u'\r': out += "\\r"; break;
+        case u'\t': out += "\\t"; break;
+        default:
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 0xF];
+        }
+    }
+    flush(text.size());
+    out += '"';
+}
+
+void appendNumber(QByteArray &out, double value) {
+    if (!std::isfinite(value))
+        throw Error(QStringLiteral("Velmora.EncodingError"), 0, QStringLiteral("number not representable in JSON"));
+    // Qt's JSON writer gives the shortest form that reads back the same (0, 0.7, 1e+300).
+    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    out += wrapped.mid(1, wrapped.size() - 2);
+}
+
+// --- reading --------------------------------------------------------------------------------
+
+[[noreturn]] void shapeError(const char *what) {
+    throw Error(QStringLiteral("Velmora.DecodingError"), 0, QString::fromLatin1(what));
+}
+
+bool present(const QJsonObject &object, QLatin1StringView key) {
+    const auto it = object.constFind(key);
+    return it != object.constEnd() && !it->isNull() && !it->isUndefined();
+}
+
+std::optional<QString> optionalString(const QJsonObject &object, QLatin1StringView key) {
+    if (!present(object, key))
+        return std::nullopt;
+    const QJsonValue v = object.value(key);
+    if (!v.isString())
+        shapeError("expected a string");
+    return v.toString();
+}
+
+std::optional<QJsonObject> optionalObject(const QJsonObject &object, QLatin1StringView key) {
+    if (!present(object, key))
+        return std::nullopt;
+    const QJsonValue v = object.value(key);
+    if (!v.isObject())
+        shapeError("expected an object");
+    return v.toObject();
+}
+
+std::optional<QJsonArray> optionalArray(const QJsonObject &object, QLatin1StringView key) {
+    if (!present(object, key))
+        return std::nullopt;
+    const QJsonValue v = object.value(key);
+    if (!v.isArray())
+        shapeError("expected an array");
+    return v.toArray();
+}
+
+std::optional<qint64> optionalInteger(const QJsonObject &object, QLatin1StringView key) {
+    if (!present(object, key))
+        return std::nullopt;
+    const QJsonValue v = object.value(key);
+    if (!v.isDouble())
+        shapeError("expected an integer");
+    const double d = v.toDouble();
+    if (d != std::floor(d) || d < double(std::numeric_limits<qint64>::min()) ||
+        d >= double(std::numeric_limits<qint64>::max()))
+        shapeError("expected an integer");
+    return qint64(d);
+}
+
+QJsonObject elementObject(const QJsonValue &v) {
+    if (!v.isObject())
+        shapeError("expected an object");
+    return v.toObject();
+}
+
+struct Usage {
+    std::optional<qint64> promptTokens;
+    std::optional<qint64> completionTokens;
+};
+
+std::optional<Usage> readUsage(const QJsonObject &object) {
+    const auto usage = optionalObject(object, QLatin1StringView("usage"));
+    if (!usage)
+        return std::nullopt;
+    return Usage{optionalInteger(*usage, QLatin1StringView("prompt_tokens")),
+                 optionalInteger(*usage, QLatin1StringView("completion_tokens"))};
+}
+
+QJsonObject parseObject(QByteArrayView bytes) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError)
+        shapeError("not JSON");
+    if (!doc.isObject())
+        shapeError("expected an object");
+    return doc.object();
+}
+
+bool isLineBreak(char32_t c) {
+    return c == U'\n' || c == U'\r' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+QString trimmedPayload(QStringView text) {
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text.at(start).isSpace() && !isLineBreak(text.at(start).unicode()))
+        ++start;
+    while (end > start && text.at(end - 1).isSpace() && !isLineBreak(text.at(end - 1).unicode()))
+        --end;
+    return text.mid(start, end - start).toString();
+}
+
+} // namespace
+
+QByteArray LLMChatRequest::encode() const {
+    QByteArray out;
+    out.reserve(64);
+    out += "{\"messages\":[";
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        if (i)
+            out += ',';
+        out += "{\"role\":";
+        appendJsonString(out, messages[i].role);
+        out += ",\"content\":";
+        appendJsonString(out, messages[i].content);
+        out += '}';
+    }
+    out += ']';
+    if (temperature) {
+        out += ",\"temperature\":";
+        appendNumber(out, *temperature);
+    }
+    if (maxTokens) {
+        out += ",\"max_tokens\":";
+        out += QByteArray::number(*maxTokens);
+    }
+    if (stop) {
+        out += ",\"stop\":[";
+        for (qsizetype i = 0; i < stop->size(); ++i) {
+            if (i)
+                out += ',';
+            appendJsonString(out, stop->at(i));
+        }
+        out += ']';
+    }
+    out += stream ? ",\"stream\":true" : ",\"stream\":false";
+    if (stream)
+        out += ",\"stream_options\":{\"include_usage\":true}";
+    out += '}';
+    return out;
+}
+
+LLMChatReply LLMChatReply::fromData(const QByteArray &data) {
+    const QJsonObject root = parseObject(data);
+    if (!present(root, QLatin1StringView("choices")))
+        shapeError("missing choices");
+    const QJsonArray choices = *optionalArray(root, QLatin1StringView("choices"));
+    // Every choice must have the reply's shape, though only the first is read.
+    std::optional<QJsonObject> firstMessage;
+    std::optional<QString> finishReason;
+    for (qsizetype i = 0; i < choices.size(); ++i) {
+        const QJsonObject choice = elementObject(choices.at(i));
+        if (!present(choice, QLatin1StringView("message")))
+            shapeError("missing message");
+        const QJsonObject message = *optionalObject(choice, QLatin1StringView("message"));
+        const auto content = optionalString(message, QLatin1StringView("content"));
+        const auto reason = optionalString(choice, QLatin1StringView("finish_reason"));
+        if (i == 0) {
+            firstMessage = message;
+            finishReason = reason;
+        }
+    }
+    const auto usage = readUsage(root);
+    if (!firstMessage)
+        throw LLMServerError::protocolViolation();
+    const auto content = optionalString(*firstMessage, QLatin1StringView("content"));
+    if (!content)
+        throw LLMServerError::protocolViolation();
+    LLMChatReply reply;
+    reply.content = *content;
+    reply.finishReason = finishReason.value_or(QString());
+    if (usage) {
+        reply.promptTokens = usage->promptTokens;
+        reply.completionTokens = usage->completionTokens;
+    }
+    return reply;
+}
+
+std::optional<QString> LLMStreamDecoder::feed(QByteArrayView line) {
+    if (line.startsWith("error:"))
+        throw LLMServerError::protocolViolation();
+    if (!line.startsWith("data:"))
+        return std::nullopt;
+    const QString payload = trimmedPayload(QString::fromUtf8(line.sliced(5)));
+    if (payload == QLatin1StringView("[DONE]")) {
+        isDone = true;
+        return std::nullopt;
+    }
+
+    std::optional<Usage> usage;
+    std::optional<QJsonArray> choices;
+    QJsonObject firstChoice;
+    std::optional<QString> reason;
+    std::optional<QString> piece;
+    try {
+        const QJsonObject chunk = parseObject(payload.toUtf8());
+        choices = optionalArray(chunk, QLatin1StringView("choices"));
+        usage = readUsage(chunk);
+        if (!choices && !usage)
+            throw LLMServerError::protocolViolation();
+        if (choices) {
+            for (qsizetype i = 0; i < choices->size(); ++i) {
+                const QJsonObject choice = elementObject(choices->at(i));
+                const auto delta = optionalObject(choice, QLatin1StringView("delta"));
+                const auto text = delta ? optionalString(*delta, QLatin1StringView("content")) : std::nullopt;
+                const auto finish = optionalString(choice, QLatin1StringView("finish_reason"));
+                if (i == 0) {
+                    reason = finish;
+                    if (text && !text->isEmpty())
+                        piece = text;
+                }
+            }
+        }
+    } catch (const LLMServerError &) {
+        throw;
+    } catch (const std::exception &) {
+        throw LLMServerError::protocolViolation();
+    }
+
+    // Commit only once the whole line decoded.
+    if (usage) {
+        if (usage->promptTokens)
+            promptTokens = usage->promptTokens;
+        if (usage->completionTokens)
+            completionTokens = usage->completionTokens;
+    }
+    if (reason)
+        finishReason = reason;
+    if (piece)
+        content += *piece;
+    return piece;
+}
+
+} // namespace velmora
