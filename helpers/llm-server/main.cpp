@@ -14,15 +14,16 @@
 //   finishReason    finish reason of the reply (default "stop"); "" sends none
 //   httpStatus      answer chat requests with this status instead (e.g. 500)
 //   apiKey          expect this key instead of LLAMA_API_KEY (to provoke 401)
-//   exitWhileLoading  the first N launches exit during loading (counted in <model>.launches)
+//   exitWhileLoading  the first N launches exit during loading (counted in <model>.count)
 //   exitStatus      status of every scripted exit (default 7)
 //   exitAfter       exit in the middle of a stream after N pieces
 //   cutAfter        end the body after N pieces, without finish reason or end marker
 //   injectAfter / injectLine   write the raw line after N pieces (e.g. "data: {oops")
 //   omitDone        end a finished stream without the "[DONE]" line
 //   ignoreTerm      ignore SIGTERM
-//   recordTo        write <path>.launch.json (arguments, environment) and append each request
-//                   body as one line to <path>.requests
+//   plainBody       answer plain requests with this raw body
+//   recordTo        append one JSON line per launch (arguments, environment) to <path>.launches
+//                   and each request body as one line to <path>.requests
 
 #include <httplib.h>
 
@@ -66,6 +67,7 @@ struct Script {
     std::string injectLine = "data: {oops";
     bool omitDone = false;
     bool ignoreTerm = false;
+    std::optional<std::string> plainBody;
     std::string recordTo;
 };
 
@@ -107,6 +109,8 @@ Script readScript(const std::string &path) {
     s.omitDone = o.value(QLatin1String("omitDone")).toBool();
     s.ignoreTerm = o.value(QLatin1String("ignoreTerm")).toBool();
     str("recordTo", s.recordTo);
+    if (o.contains(QLatin1String("plainBody")))
+        s.plainBody = o.value(QLatin1String("plainBody")).toString().toStdString();
     return s;
 }
 
@@ -204,18 +208,19 @@ void recordLaunch(const Script &script, int argc, char **argv) {
     QJsonArray environment;
     for (char **e = environ; *e; ++e)
         environment.append(QString::fromLocal8Bit(*e));
-    QFile file(QString::fromStdString(script.recordTo + ".launch.json"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile file(QString::fromStdString(script.recordTo + ".launches"));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write(QJsonDocument(QJsonObject{{QStringLiteral("arguments"), arguments},
                                              {QStringLiteral("environment"), environment}})
-                       .toJson(QJsonDocument::Compact));
+                       .toJson(QJsonDocument::Compact) +
+                   '\n');
 }
 
-// Counts this launch in <model>.launches and says whether it is one of those that exit.
+// Counts this launch in <model>.count and says whether it is one of those that exit.
 bool exitsWhileLoading(const Script &script, const std::string &model) {
     if (script.exitWhileLoading <= 0)
         return false;
-    const std::string counter = model + ".launches";
+    const std::string counter = model + ".count";
     int launches = 0;
     if (FILE *f = std::fopen(counter.c_str(), "r")) {
         if (std::fscanf(f, "%d", &launches) != 1)
@@ -327,6 +332,10 @@ int main(int argc, char **argv) {
         const std::string usageJson = "{\"prompt_tokens\":" + std::to_string(promptTokens) +
                                       ",\"completion_tokens\":" + std::to_string(pieces.size()) + "}";
 
+        if (!stream && script.plainBody) {
+            res.set_content(*script.plainBody, "application/json");
+            return;
+        }
         if (!stream) {
             std::string all;
             for (const auto &p : pieces)

@@ -67,6 +67,7 @@ LLMServer::LLMServer(QString executablePath, std::chrono::milliseconds loadTimeo
 
 LLMServer::~LLMServer() {
     ++m_generation;
+    m_killTimer.cancel();
     if (m_process) {
         // Never leave the server running behind us.
         m_process->disconnect(this);
@@ -282,7 +283,8 @@ QCoro::Task<> LLMServer::terminate() {
         if (m_process->state() != QProcess::NotRunning)
             m_process->terminate();
         const qint64 pid = m_process->processId();
-        killAfterGrace(QPointer<LLMServer>(this), m_processSerial, pid, m_timings.killGrace);
+        m_killTimer = CancellationSource();
+        killAfterGrace(QPointer<LLMServer>(this), m_processSerial, pid, m_timings.killGrace, m_killTimer.token());
     }
     Promise<void> exited;
     m_exitWaiters.push_back(exited);
@@ -290,9 +292,9 @@ QCoro::Task<> LLMServer::terminate() {
 }
 
 QCoro::Task<> LLMServer::killAfterGrace(QPointer<LLMServer> self, quint64 serial, qint64 pid,
-                                        std::chrono::milliseconds grace) {
+                                        std::chrono::milliseconds grace, CancellationToken token) {
     try {
-        co_await sleepFor(grace);
+        co_await sleepFor(grace, token);
     } catch (...) {
     }
     // Only while the same process is current: it has not been reaped, so the id is still its own.
@@ -313,6 +315,7 @@ void LLMServer::handleExit(QProcess *process, quint64 serial, int status) {
     m_baseUrl.clear();
     setReady(false);
     m_stopping = false;
+    m_killTimer.cancel();
     auto waiters = std::move(m_exitWaiters);
     m_exitWaiters.clear();
     for (auto &waiter : waiters)

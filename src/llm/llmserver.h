@@ -96,7 +96,7 @@ private:
     void setReady(bool ready);
     quint64 currentSerial() const;
     static QCoro::Task<> killAfterGrace(QPointer<LLMServer> self, quint64 serial, qint64 pid,
-                                        std::chrono::milliseconds grace);
+                                        std::chrono::milliseconds grace, CancellationToken token);
 
     QString m_executablePath;
     std::chrono::milliseconds m_loadTimeout;
@@ -113,6 +113,7 @@ private:
     qint64 m_generation = 0;
     bool m_stopping = false;
     std::vector<Promise<void>> m_exitWaiters;
+    CancellationSource m_killTimer; // ends the SIGKILL timer once the exit is handled
 };
 
 } // namespace velmora
