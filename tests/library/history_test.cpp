@@ -1,0 +1,237 @@
+#include "libraryfixture.h"
+
+#include "core/log.h"
+#include "core/uuid.h"
+#include "library/texttaskhistory.h"
+
+using namespace velmora;
+using velmora::test::LibraryTest;
+
+namespace {
+
+// A task written directly, with its texts and an optional recording, at a chosen time.
+struct Seed {
+    QString tool;
+    QString input;
+    std::optional<QString> output;
+    int minute = 0;
+    LibraryTask::Status status = LibraryTask::Status::Completed;
+    std::optional<QString> audio = std::nullopt;
+};
+
+QDateTime at(int minute) {
+    return QDateTime(QDate(2026, 5, 1), QTime(10, 0), Qt::UTC).addSecs(minute * 60);
+}
+
+QUuid seed(Library &library, const Seed &s) {
+    const QUuid id = QUuid::createUuid();
+    test::run(library.write([id, s](SQLite::Database &db) {
+        LibraryTask{id, s.tool, s.status, at(s.minute), at(s.minute), std::nullopt}.insert(db);
+        LibraryArtifact input;
+        input.id = QUuid::createUuid();
+        input.taskId = id;
+        input.text = s.input;
+        input.createdAt = at(s.minute);
+        input.insert(db);
+        if (s.audio) {
+            LibraryArtifact audio = input;
+            audio.id = QUuid::createUuid();
+            audio.kind = LibraryArtifact::Kind::Audio;
+            audio.text.reset();
+            audio.filePath = s.audio;
+            audio.insert(db);
+        }
+        if (s.output) {
+            LibraryArtifact output = input;
+            output.id = QUuid::createUuid();
+            output.role = LibraryArtifact::Role::Output;
+            output.attemptId = id;
+            output.text = s.output;
+            output.createdAt = at(s.minute).addMSecs(1);
+            output.insert(db);
+            ActivityEvent event;
+            event.id = QUuid::createUuid();
+            event.taskId = id;
+            event.attemptId = id;
+            event.tool = s.tool;
+            event.occurredAt = output.createdAt;
+            event.timeZone = "UTC";
+            event.outcome = ActivityEvent::Outcome::Partial;
+            event.measurements = "{}";
+            event.insert(db);
+        }
+    }));
+    return id;
+}
+
+QStringList toolsOf(const QList<HistoryEntry> &entries) {
+    QStringList out;
+    for (const auto &e : entries)
+        out.append(e.tool);
+    return out;
+}
+
+} // namespace
+
+TEST(LibrarySearchTerms, SplitsAtWhiteSpaceAndDropsCaseRepeats) {
+    const std::vector<std::pair<std::optional<QString>, std::optional<QStringList>>> cases{
+        {std::nullopt, std::nullopt},
+        {QString(), std::nullopt},
+        {QStringLiteral(" \t \n "), std::nullopt},
+        {QStringLiteral("\u3000\u3000"), std::nullopt},
+        {QStringLiteral("Apple apple APPLE"), QStringList{"Apple"}},
+        {QStringLiteral("東京\u3000会議  notes"), QStringList{"東京", "会議", "notes"}},
+        {QStringLiteral("a\u2028b\u00A0c"), QStringList{"a", "b", "c"}},
+        {QStringLiteral("Straße STRASSE"), QStringList{"Straße", "STRASSE"}},
+    };
+    for (const auto &[query, terms] : cases)
+        EXPECT_EQ(Library::searchTerms(query), terms) << query.value_or("<none>").toStdString();
+}
+
+TEST(LibrarySearchTerms, HitQueryUsesTheIndexForLongTermsAndLikeForShortOnes) {
+    const Library::HitQuery q = Library::searchHitQuery({"ab", "say \"hi\"", "50%", "東京", "a_\\", "ＡＢＣ"});
+    EXPECT_EQ(q.sql, "SELECT s.taskId, s.noteId, searchText.text,\n"
+                     "  row_number() OVER (PARTITION BY s.taskId ORDER BY a.role = 'output' DESC, a.createdAt DESC) "
+                     "AS rank\n"
+                     "FROM searchText JOIN searchSource s ON s.id = searchText.rowid\n"
+                     "LEFT JOIN artifact a ON a.id = s.sourceId\n"
+                     "WHERE searchText MATCH ? AND searchText.text LIKE ? ESCAPE '\\' AND searchText.text LIKE ? "
+                     "ESCAPE '\\'");
+    EXPECT_EQ(q.arguments, (QStringList{R"("say ""hi""" "50%" "a_\" "ＡＢＣ")", "%ab%", "%東京%"}));
+    // A 4-byte scalar counts once: two of them make a short term.
+    const Library::HitQuery emoji = Library::searchHitQuery({"😀😀", "x_"});
+    EXPECT_EQ(emoji.arguments, (QStringList{"%😀😀%", "%x\\_%"}));
+}
+
+TEST_F(LibraryTest, HistoryListShowsFinishedRunsNewestFirst) {
+    auto library = openReady();
+    seed(*library, {"translate", "old input", "old output", 1});
+    const QUuid recording =
+        seed(*library, {"dictation", "spoken", "typed", 2, LibraryTask::Status::Completed, "Assets/X/a.m4a"});
+    seed(*library, {"dictation", "in progress", std::nullopt, 3, LibraryTask::Status::Active, "Staging/r.f32"});
+    const QUuid deleted = seed(*library, {"summarize", "gone", "gone too", 4});
+    test::run(library->deleteContent(deleted));
+    const QUuid noAttempt = seed(*library, {"proofread", "only input", std::nullopt, 5});
+
+    const auto entries = test::run(library->historyEntries(Library::Tasks, std::nullopt, "", std::nullopt));
+    EXPECT_EQ(toolsOf(entries), (QStringList{"proofread", "dictation", "translate"}));
+    EXPECT_EQ(entries[0].id, noAttempt);
+    EXPECT_FALSE(entries[0].outcome);
+    EXPECT_FALSE(entries[0].text);
+    EXPECT_EQ(entries[1].id, recording);
+    EXPECT_EQ(entries[1].text, "typed");
+    EXPECT_EQ(entries[1].outcome, ActivityEvent::Outcome::Partial);
+    EXPECT_EQ(entries[1].audioPath, "Assets/X/a.m4a");
+    EXPECT_FALSE(entries[1].matchText);
+    EXPECT_FALSE(entries[2].audioPath);
+
+    EXPECT_EQ(
+        toolsOf(test::run(library->historyEntries(Library::Tasks, QSet<QString>{"translate", "dictation"}, "", 1))),
+        QStringList{"dictation"});
+    EXPECT_TRUE(test::run(library->historyEntries(Library::Tasks, QSet<QString>{}, "", std::nullopt)).isEmpty());
+
+    auto [used, recent, detailOfDeleted, detailOfActive] = test::run(library->read([deleted](SQLite::Database &db) {
+        QUuid active;
+        SQLite::Statement s(db, "SELECT id FROM task WHERE status = 'active'");
+        s.executeStep();
+        active = column::uuid(s, "id");
+        return std::make_tuple(HistoryEntry::fetchUsedTools(db), HistoryEntry::fetchRecentTools(db, 2),
+                               HistoryEntryDetail::fetch(db, deleted), HistoryEntryDetail::fetch(db, active));
+    }));
+    EXPECT_EQ(used, (QSet<QString>{"translate", "dictation", "proofread"}));
+    EXPECT_EQ(recent, (QStringList{"proofread", "dictation"}));
+    EXPECT_FALSE(detailOfDeleted);
+    EXPECT_FALSE(detailOfActive);
+}
+
+TEST_F(LibraryTest, SearchFindsRunsByTheirTexts) {
+    auto library = openReady();
+    const QUuid both = seed(*library, {"translate", "quarterly budget review", "budget review summary", 1});
+    const QUuid split = seed(*library, {"translate", "alpha report", "omega result", 2});
+    const QUuid japanese = seed(*library, {"summarize", "東京で会議があります", "会議は明日です", 3});
+    const QUuid literal = seed(*library, {"proofread", "growth of 5% in a_b \\ path", "ok", 4});
+    const QUuid quoted = seed(*library, {"proofread", "he said \"hello there\" twice", "done", 5});
+
+    struct Case {
+        QString query;
+        QList<QUuid> ids;
+    };
+    const std::vector<Case> cases{
+        {"BUDGET", {both}},
+        {"budget summary", {both}},
+        {"alpha omega", {}}, // one term in the input, the other in the output
+        {"alpha report", {split}},
+        {"会議", {japanese}},
+        {"東京 明日", {}},
+        {"%", {literal}},
+        {"a_", {literal}},
+        {"5%", {literal}},
+        {"\\", {literal}},
+        {"_", {literal}},
+        {"\"hello there\"", {quoted}}, // quotes are matched as text
+        {"\"hello", {quoted}},
+        {"' OR 1=1 --", {}},
+    };
+    for (const auto &c : cases) {
+        QList<QUuid> ids;
+        for (const auto &e : test::run(library->historyEntries(Library::Tasks, std::nullopt, c.query, std::nullopt)))
+            ids.append(e.id);
+        EXPECT_EQ(ids, c.ids) << c.query.toStdString();
+    }
+    const auto hit = test::run(library->historyEntries(Library::Tasks, std::nullopt, "review", std::nullopt));
+    ASSERT_EQ(hit.size(), 1);
+    EXPECT_EQ(hit[0].matchText, "budget review summary");
+    EXPECT_EQ(hit[0].text, "budget review summary");
+}
+
+TEST_F(LibraryTest, SearchLogsOnlyWhenThereAreTerms) {
+    auto library = openReady();
+    seed(*library, {"translate", "apples and pears", "fruit", 1});
+    LogCapture capture;
+    test::run(library->historyEntries(Library::Tasks, std::nullopt, "\u3000 \t", std::nullopt));
+    EXPECT_TRUE(capture.messages("library").isEmpty());
+    test::run(library->historyEntries(Library::Tasks, std::nullopt, "apples Apples pe", std::nullopt));
+    const QStringList lines = capture.messages("library");
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^Search: 2 terms, 1 results, \\d+ ms$").match(lines[0]).hasMatch())
+        << lines[0].toStdString();
+}
+
+TEST_F(LibraryTest, NotesJoinTheListWhenAsked) {
+    auto library = openReady();
+    seed(*library, {"translate", "task text", "task output", 1});
+    const LibraryNote note{QUuid::createUuid(), "grocery list: task tape", at(0), at(9)};
+    test::run(library->write([note](SQLite::Database &db) { note.upsert(db); }));
+    const auto all =
+        test::run(library->historyEntries(Library::Tasks | Library::Notes, std::nullopt, "", std::nullopt));
+    EXPECT_EQ(toolsOf(all), (QStringList{"notes", "translate"}));
+    EXPECT_EQ(all[0].createdAt, at(9));
+    const auto found =
+        test::run(library->historyEntries(Library::Tasks | Library::Notes, std::nullopt, "tape", std::nullopt));
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].matchText, "grocery list: task tape");
+}
+
+TEST_F(LibraryTest, DetailHoldsArtifactsAndTheNewestAttempt) {
+    auto library = openReady();
+    TextTaskHistory history(library, "translate");
+    TextTaskHistory::Run run;
+    run.input = "in";
+    run.output = "out";
+    run.measurements = QJsonObject{{"n", 1}};
+    const QUuid id = test::run(history.record(run, std::nullopt));
+    QThread::msleep(3);
+    run.output = "out 2";
+    run.outcome = ActivityEvent::Outcome::Failed;
+    run.measurements = QJsonObject{{"n", 2}};
+    test::run(history.record(run, id));
+    const auto detail =
+        test::run(library->read([id](SQLite::Database &db) { return HistoryEntryDetail::fetch(db, id); }));
+    ASSERT_TRUE(detail);
+    EXPECT_EQ(detail->tool, "translate");
+    ASSERT_EQ(detail->artifacts.size(), 2);
+    EXPECT_EQ(detail->artifacts[0].text, "in");
+    EXPECT_EQ(detail->artifacts[1].text, "out 2");
+    EXPECT_EQ(detail->outcome, ActivityEvent::Outcome::Failed);
+    EXPECT_EQ(detail->measurements, "{\"n\":2}");
+}
