@@ -5,6 +5,7 @@
 #include "core/paths.h"
 #include "core/uuid.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -187,6 +188,21 @@ SpeechHelperClient::~SpeechHelperClient() {
         while (waitpid(m_process->pid, &raw, 0) < 0 && errno == EINTR) {
         }
     }
+    releaseExitWaiters(std::move(m_exitWaiters));
+}
+
+void SpeechHelperClient::releaseExitWaiters(std::vector<Promise<void>> waiters) {
+    if (waiters.empty())
+        return;
+    // Resumed on a later turn, in arrival order. A stop's waiters only return once resumed, so
+    // they may outlive the client (which is why the application, not the client, is the context).
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [waiters = std::move(waiters)]() mutable {
+            for (auto &waiter : waiters)
+                waiter.resolve();
+        },
+        Qt::QueuedConnection);
 }
 
 qint64 SpeechHelperClient::processId() const {
@@ -559,15 +575,7 @@ void SpeechHelperClient::handleExit(int status, const QUuid &generation) {
     auto waiters = std::move(m_exitWaiters);
     m_exitWaiters.clear();
     m_stopping = false;
-    if (!waiters.empty()) {
-        QMetaObject::invokeMethod(
-            this,
-            [waiters = std::move(waiters)]() mutable {
-                for (auto &waiter : waiters)
-                    waiter.resolve();
-            },
-            Qt::QueuedConnection);
-    }
+    releaseExitWaiters(std::move(waiters));
     if (!wanted)
         callOnFailure();
 }

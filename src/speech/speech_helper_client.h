@@ -3,6 +3,8 @@
 // The application's one owner of the speech helper process: starts it when a model load needs
 // it, runs one request at a time against a deadline, checks every reply line, notices the
 // helper's exit and stops it (input closed, SIGTERM, SIGKILL after a grace period).
+// Keep it for the program's lifetime: destroying it kills the helper at once, and an operation
+// still pending then never completes.
 
 #include "core/async.h"
 #include "speech/speech_helper_protocol.h"
@@ -41,6 +43,8 @@ public:
                        QObject *parent = nullptr);
     ~SpeechHelperClient() override;
 
+    // The deadline of the waits that begin from now on (the start-up wait and each request).
+    void setTimeout(std::chrono::nanoseconds timeout) { m_timeout = timeout; }
     // How long a stopped helper may take to exit after SIGTERM before it gets SIGKILL.
     void setKillGrace(std::chrono::nanoseconds grace) { m_killGrace = grace; }
 
@@ -82,6 +86,7 @@ private:
     void closeOutput();
     void setLoaded(bool loaded);
     void callOnFailure();
+    static void releaseExitWaiters(std::vector<Promise<void>> waiters);
 
     bool m_isLoaded = false;
     std::function<void()> m_onFailure;
@@ -99,7 +104,7 @@ private:
     bool m_stopping = false;
     std::vector<Promise<void>> m_exitWaiters;
     qint64 m_requestNumber = 0;
-    const std::chrono::nanoseconds m_timeout;
+    std::chrono::nanoseconds m_timeout;
     std::chrono::nanoseconds m_killGrace = kDefaultKillGrace;
     std::unique_ptr<BoottimeTimer> m_deadline;
     qint64 m_deadlineNumber = 0;

@@ -440,8 +440,9 @@ TEST_F(SpeechHelperClientTest, DeadlinesStopSilentAndMerelyWorkingHelpers) {
     for (const auto &actions : scripts) {
         failures = 0;
         LogCapture capture;
-        auto helper = client(400ms);
+        auto helper = client();
         loadOrFail(*helper, model({{"transcribeDefault", actions}}));
+        helper->setTimeout(400ms);
         const auto error = errorOf(helper->transcribe(audio, 0, 16000, "en", kChunkId));
         ASSERT_TRUE(error);
         EXPECT_EQ(error->kind(), Kind::TimedOut);
@@ -460,8 +461,9 @@ TEST_F(SpeechHelperClientTest, DeadlinesStopSilentAndMerelyWorkingHelpers) {
 }
 
 TEST_F(SpeechHelperClientTest, AnEarlierDeadlineNeverFailsALaterRequest) {
-    auto helper = client(1500ms);
-    loadOrFail(*helper, model({{"transcribeDefault", QJsonArray{act("sleepMs", 900), act("result", true)}}}));
+    auto helper = client();
+    loadOrFail(*helper, model({{"transcribeDefault", QJsonArray{act("sleepMs", 1200), act("result", true)}}}));
+    helper->setTimeout(2000ms);
     // Together the two requests outlast one deadline; each alone does not.
     EXPECT_TRUE(test::run(helper->transcribe(audio, 0, 16000, "en", kChunkId)).complete);
     EXPECT_TRUE(test::run(helper->transcribe(audio, 0, 16000, "en", kChunkId)).complete);
