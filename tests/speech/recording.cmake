@@ -5,4 +5,7 @@ velmora_add_test(speech_recording_tests
     ${CMAKE_CURRENT_LIST_DIR}/recording_test_audio.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recording_test_audio.h
     ${CMAKE_CURRENT_LIST_DIR}/recording_audio_archive_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recording_test_support.h
+    ${CMAKE_CURRENT_LIST_DIR}/recording_history_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recording_recovery_test.cpp
   LIBS velmora_speech PkgConfig::VELMORA_TEST_FFMPEG)
