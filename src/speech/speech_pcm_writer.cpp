@@ -2,7 +2,10 @@
 
 #include <QFile>
 
-#include <samplerate.h>
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
 
 #include <algorithm>
 #include <bit>
@@ -75,9 +78,7 @@ SpeechPCMWriter::~SpeechPCMWriter() {
 }
 
 void SpeechPCMWriter::resetConverter() {
-    if (m_converter)
-        src_delete(m_converter);
-    m_converter = nullptr;
+    swr_free(&m_converter);
 }
 
 void SpeechPCMWriter::append(const SpeechAudioBuffer &buffer) {
@@ -107,11 +108,11 @@ void SpeechPCMWriter::write(const SpeechAudioBuffer &buffer) {
             convert(nullptr, 0, true);
         resetConverter();
         m_formatRate = rate;
-        const double ratio = double(kTargetRate) / rate;
-        int error = 0;
-        if (src_is_valid_ratio(ratio))
-            m_converter = src_new(SRC_SINC_FASTEST, 1, &error);
-        if (m_converter && error != 0)
+        AVChannelLayout mono{};
+        av_channel_layout_default(&mono, 1);
+        if (swr_alloc_set_opts2(&m_converter, &mono, AV_SAMPLE_FMT_FLT, kTargetRate, &mono, AV_SAMPLE_FMT_FLT, rate, 0,
+                                nullptr) < 0 ||
+            swr_init(m_converter) < 0)
             resetConverter();
     }
     if (!m_converter)
@@ -142,28 +143,27 @@ void SpeechPCMWriter::downmix(const SpeechAudioBuffer &buffer) {
 void SpeechPCMWriter::convert(const float *input, qint64 frames, bool endOfStream) {
     if (!m_converter)
         return;
-    const double ratio = double(kTargetRate) / m_formatRate;
-    // The converter wants an input pointer even when it is only drained.
+    // The input is handed over once; then the converter gives what it holds, buffer after
+    // buffer, until one is not full. No input at all with endOfStream drains its tail.
     static const float noInput = 0;
-    qint64 used = 0;
+    const float *next = endOfStream ? nullptr : (input ? input : &noInput);
+    int count = endOfStream ? 0 : int(frames);
     for (;;) {
-        SRC_DATA data{};
-        data.data_in = input ? input + used : &noInput;
-        data.input_frames = long(frames - used);
-        data.data_out = m_output.data();
-        data.output_frames = long(kOutputCapacity);
-        data.end_of_input = endOfStream ? 1 : 0;
-        data.src_ratio = ratio;
-        if (src_process(m_converter, &data) != 0)
+        auto *out = reinterpret_cast<uint8_t *>(m_output.data());
+        auto *in = reinterpret_cast<const uint8_t *>(next);
+        const int produced = swr_convert(m_converter, &out, int(kOutputCapacity), next ? &in : nullptr, count);
+        if (produced < 0)
             failWith(SpeechCaptureError::Reason::Conversion);
-        used += data.input_frames_used;
-        if (data.output_frames_gen > 0) {
-            appendToFile(m_output.data(), data.output_frames_gen);
-            meter(m_output.data(), data.output_frames_gen);
+        if (produced > 0) {
+            appendToFile(m_output.data(), produced);
+            meter(m_output.data(), produced);
         }
-        // Done once the input is consumed and the converter has nothing more to give.
-        if (used >= frames && data.output_frames_gen == 0)
+        if (produced < kOutputCapacity)
             return;
+        if (!endOfStream) {
+            next = &noInput;
+            count = 0;
+        }
     }
 }
 

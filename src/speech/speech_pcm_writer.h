@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-typedef struct SRC_STATE_tag SRC_STATE;
+struct SwrContext;
 
 namespace velmora {
 
@@ -57,7 +57,7 @@ private:
     float m_meterEnergy = 0;
     QString m_url;
     int m_handle = -1;
-    SRC_STATE *m_converter = nullptr;
+    SwrContext *m_converter = nullptr;
     // The input rate the converter was built for; 0 before the first buffer.
     int m_formatRate = 0;
     qint64 m_samples = 0;
