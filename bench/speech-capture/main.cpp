@@ -37,8 +37,8 @@ double soxCpuSeconds(const QString &sox, const QString &input, const QString &ou
     const pid_t pid = fork();
     if (pid == 0) {
         execl(program.constData(), "sox", "-q", "-t", "raw", "-r", "48000", "-e", "floating-point", "-b", "32", "-c",
-              "2", "-L", in.constData(), "-t", "raw", "-r", "16000", "-e", "floating-point", "-b", "32", "-c", "1", "-L",
-              out.constData(), static_cast<char *>(nullptr));
+              "2", "-L", in.constData(), "-t", "raw", "-r", "16000", "-e", "floating-point", "-b", "32", "-c", "1",
+              "-L", out.constData(), static_cast<char *>(nullptr));
         _exit(127);
     }
     int status = 0;

@@ -60,12 +60,11 @@ TEST_P(X11TrustTest, TrustedOnlyWithXTest) {
     EXPECT_EQ(trust.isTrusted(true), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, X11TrustTest,
-                         ::testing::Values(TrustCase{"WithXTest", {}, true},
-                                           TrustCase{"WithoutXTest",
-                                                     {QStringLiteral("-extension"), QStringLiteral("XTEST")},
-                                                     false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Servers, X11TrustTest,
+    ::testing::Values(TrustCase{"WithXTest", {}, true},
+                      TrustCase{"WithoutXTest", {QStringLiteral("-extension"), QStringLiteral("XTEST")}, false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(X11TrustStandaloneTest, NoDisplayIsNotTrusted) {
     X11AccessibilityTrust trust(QStringLiteral(":4093"));

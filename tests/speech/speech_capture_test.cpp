@@ -326,6 +326,25 @@ TEST_F(SpeechCaptureTest, StagingPathThatCannotHoldAFileFailsStart) {
     EXPECT_TRUE(source.openAttempts().isEmpty());
 }
 
+// Without a microphone the fake plays a recording in real time: a file of 44.1 kHz mono
+// 16-bit samples at -30 dBFS is recorded at about half level.
+TEST_F(SpeechCaptureTest, FakeSourcePlaysARecordingInRealTime) {
+    const SpeechAudioFormat mono44k{44100, 1, F::Int16, true};
+    const QString recordingFile = home.path() + QStringLiteral("/voice.raw");
+    test::writeFile(recordingFile, FakeSpeechCaptureSource::constant(mono44k, 0.0316, 4410));
+    ASSERT_TRUE(source.setSignalFromFile(recordingFile, mono44k));
+    EXPECT_FALSE(source.setSignalFromFile(home.path() + QStringLiteral("/missing.raw"), mono44k));
+    source.setLiveInterval(std::chrono::milliseconds(10));
+
+    auto capture = makeCapture();
+    startAndBegin(*capture);
+    ASSERT_TRUE(test::waitUntil([&] { return levels.size() >= 4; }));
+    const SpeechRecording recording = test::run(capture->stop());
+    EXPECT_GE(recording.samples, 3200);
+    EXPECT_NEAR(levels[2], 0.5f, 0.01f);
+    test::run(capture->cancel(false));
+}
+
 // The real input path: it builds everywhere, fails cleanly without a microphone and records
 // where one exists.
 TEST(SpeechCaptureRealTest, QtSourceOpensADeviceOrFailsCleanly) {
