@@ -10,6 +10,14 @@
 #include <QFile>
 
 #include <memory>
+#include <ostream>
+
+// Readable strings in test failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os) {
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace velmora::test {
 
