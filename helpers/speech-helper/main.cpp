@@ -13,6 +13,7 @@
 //   "transcribe": object mapping the 1-based number of a "transcribe" request to its actions
 //   "transcribeDefault": actions for the other "transcribe" requests (default: the result)
 //   "requestLog": a file to which every received request line is appended, from "load" on
+//   "realTimeFactor": seconds of simulated engine work per second of audio, before each reply
 // The start-up actions come from the environment variable VELMORA_SPEECH_HELPER_STARTUP
 // (default: the "ready" reply). Actions are JSON objects, run in order:
 //   {"reply": {...}}          one reply line; the strings "$id", "$text" and "$backend" are replaced
@@ -238,6 +239,9 @@ void handleTranscribe(const QJsonObject &request, const QByteArray &line) {
     } else {
         r.text = joinWords(r.words, r.words.size());
     }
+    const double factor = g_script.value(QLatin1String("realTimeFactor")).toDouble();
+    if (factor > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(double(samples) / 16000.0 * factor));
     const QJsonObject numbered = g_script.value(QLatin1String("transcribe")).toObject();
     const QString key = QString::number(g_transcribeCount);
     if (numbered.contains(key))
