@@ -23,6 +23,7 @@
 //   {"working": n, "everyMs": ms}  n "working" lines
 //   {"sleepMs": ms}, {"raw": "bytes"}, {"fill": n} (n bytes of "x"), {"exit": status},
 //   {"ignoreTerm": true}      SIGTERM no longer ends the helper
+//   {"closeInput": true}      closes standard input, so the application's next write fails
 // Anything unreadable (a bad request, a missing sample file) is answered with an "error" reply.
 
 #include <QByteArray>
@@ -138,6 +139,8 @@ void runActions(const QJsonArray &actions, const Request &request) {
             std::_Exit(a.value(QLatin1String("exit")).toInt());
         } else if (a.contains(QLatin1String("ignoreTerm"))) {
             std::signal(SIGTERM, SIG_IGN);
+        } else if (a.contains(QLatin1String("closeInput"))) {
+            std::fclose(stdin);
         }
     }
 }

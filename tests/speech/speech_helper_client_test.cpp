@@ -542,6 +542,55 @@ TEST_F(SpeechHelperClientTest, TerminateStopsOnceForEveryCaller) {
     EXPECT_EQ(capture.messages("speech").size(), 1); // only the load line
 }
 
+TEST_F(SpeechHelperClientTest, StoppingWhileLoadingCancelsTheLoad) {
+    LogCapture capture;
+    auto helper = client();
+    auto loading = helper->load(model({{"load", QJsonArray{act("sleepMs", 60000)}}}), kLoadId);
+    ASSERT_TRUE(test::waitUntil([&] { return requests().size() == 1; })); // the load was written
+    const qint64 pid = helper->processId();
+    test::run(helper->terminate());
+    bool cancelledLoad = false;
+    try {
+        test::run(std::move(loading));
+    } catch (const CancelledError &) {
+        cancelledLoad = true;
+    }
+    EXPECT_TRUE(cancelledLoad);
+    EXPECT_TRUE(processGone(pid));
+    EXPECT_FALSE(helper->isLoaded());
+    EXPECT_EQ(failures, 0);
+    EXPECT_TRUE(capture.messages("speech").isEmpty());
+}
+
+TEST_F(SpeechHelperClientTest, ReadyWithANullIdIsAccepted) {
+    EnvGuard env("VELMORA_SPEECH_HELPER_STARTUP", R"([{"reply":{"v":1,"type":"ready","id":null}}])");
+    auto helper = client();
+    loadOrFail(*helper, model());
+    test::run(helper->terminate());
+}
+
+TEST_F(SpeechHelperClientTest, AWriteToAHelperThatStoppedReadingFails) {
+    LogCapture capture;
+    auto helper = client();
+    // The helper closes its input and lingers, so the next request meets a closed pipe.
+    loadOrFail(
+        *helper,
+        model({{"load",
+                QJsonArray{act("closeInput", true),
+                           act("reply", QJsonObject{{"v", 1}, {"type", "loaded"}, {"id", "$id"}, {"backend", "MTL0"}}),
+                           act("sleepMs", 60000)}}}));
+    capture.clear();
+    // Even where SIGPIPE is not ignored, the failed write must not end this process.
+    const auto previous = std::signal(SIGPIPE, SIG_DFL);
+    const auto error = errorOf(helper->transcribe(audio, 0, 16000, "en", kChunkId));
+    std::signal(SIGPIPE, previous);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), Kind::Exited);
+    EXPECT_EQ(helper->processId(), 0);
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(capture.messages("speech"), QStringList{"Transcription failed: Velmora.SpeechHelperError 3"});
+}
+
 TEST_F(SpeechHelperClientTest, AHelperThatIgnoresTerminationIsKilled) {
     auto helper = client();
     helper->setKillGrace(200ms);
