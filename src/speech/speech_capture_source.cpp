@@ -124,7 +124,10 @@ QtSpeechCaptureSource::QtSpeechCaptureSource(QObject *parent)
 QtSpeechCaptureSource::~QtSpeechCaptureSource() = default;
 
 void QtSpeechCaptureSource::reload() {
-    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    // The sound server also lists the loopback of every output ("<sink>.monitor"); only
+    // microphones and other real inputs are speech inputs.
+    inputs.removeIf([](const QAudioDevice &device) { return device.id().endsWith(".monitor"); });
     const QAudioDevice defaultInput = QMediaDevices::defaultAudioInput();
     QList<QAudioDevice> old;
     {

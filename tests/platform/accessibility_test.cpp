@@ -14,7 +14,8 @@ public:
     explicit Xvfb(const QStringList &extra) {
         m_process.setProgram(QStandardPaths::findExecutable(QStringLiteral("Xvfb")));
         m_process.setArguments(QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                           QStringLiteral("-nolisten"), QStringLiteral("tcp")} +
+                                           QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                           QStringLiteral("-noreset")} +
                                extra);
         m_process.start();
         if (!m_process.waitForStarted(5000))

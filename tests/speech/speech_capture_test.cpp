@@ -206,6 +206,21 @@ TEST_F(SpeechCaptureTest, StopTwiceGivesTheSameRecordingAndCancelDecidesTheFile)
     EXPECT_FALSE(QFileInfo::exists(second));
 }
 
+// Destroying the capture mid-recording releases the device and its threads at once and
+// leaves the file to its owner; reports still on their way are dropped.
+TEST_F(SpeechCaptureTest, DestructionReleasesTheDeviceAndKeepsTheFile) {
+    auto capture = makeCapture();
+    const QString url = startAndBegin(*capture);
+    source.deliver(4800);
+    ASSERT_EQ(source.runningDevice(), kBuiltIn.id);
+    capture.reset();
+    EXPECT_TRUE(source.runningDevice().isEmpty());
+    EXPECT_FALSE(source.deliver(480));
+    EXPECT_TRUE(QFileInfo::exists(url));
+    test::spin(std::chrono::milliseconds(20));
+    EXPECT_TRUE(progress.empty()) << "a report reached the owner after destruction";
+}
+
 // A new start replaces a running capture: the old file goes, the old worker's reports stop
 // reaching the owner and progress restarts from the new capture's first count.
 TEST_F(SpeechCaptureTest, NewStartReplacesTheRunningCapture) {
