@@ -281,6 +281,8 @@ int main(int argc, char **argv) {
     };
 
     httplib::Server server;
+    // Each streamed piece goes out at once, as a generating server sends it.
+    server.set_tcp_nodelay(true);
     server.Get("/health", [&](const httplib::Request &, httplib::Response &res) {
         if (isReady()) {
             res.set_content("{\"status\":\"ok\"}", "application/json");

@@ -130,9 +130,18 @@ private:
             m_producer.finish();
         if (m_reply) {
             m_reply->disconnect(this);
-            if (!m_reply->isFinished())
+            if (m_reply->isFinished()) {
+                m_reply->deleteLater();
+            } else if (!error && m_decoder.isDone) {
+                // Only the body's last bytes are left after the end marker: let the transfer
+                // finish so the connection is kept for the next request.
+                QNetworkReply *reply = m_reply;
+                connect(reply, &QNetworkReply::readyRead, reply, [reply] { reply->readAll(); });
+                connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+            } else {
                 m_reply->abort();
-            m_reply->deleteLater();
+                m_reply->deleteLater();
+            }
             m_reply = nullptr;
         }
         m_cancelLink.reset();
