@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace velmora {
@@ -23,6 +24,7 @@ namespace velmora {
 namespace {
 
 constexpr qint64 kBlockBytes = 1048576;
+constexpr qint64 kReadBufferBytes = 1048576;
 const QString kAssembled = QStringLiteral("assembled");
 const QString kPartPrefix = QStringLiteral("part-");
 
@@ -154,10 +156,9 @@ QCoro::Task<> ModelDownload::run(CancellationToken token) const {
 
     // GCC 12 mishandles objects that live inside a try block across a suspension, so every
     // task and promise is made before its try block.
-    QNetworkAccessManager nam;
     std::exception_ptr failure;
     QStringList parts;
-    auto fetching = downloadParts(&nam, token);
+    auto fetching = downloadParts(token);
     try {
         parts = co_await std::move(fetching);
         token.throwIfCancelled();
@@ -201,7 +202,7 @@ struct ModelDownload::Group {
     explicit Group(const CancellationToken &parent) : source(parent) {}
 };
 
-QCoro::Task<QStringList> ModelDownload::downloadParts(QNetworkAccessManager *nam, CancellationToken token) const {
+QCoro::Task<QStringList> ModelDownload::downloadParts(CancellationToken token) const {
     const std::vector<PartRange> ranges = partRanges();
     std::vector<int> missing;
     for (int k = 0; k < int(ranges.size()); ++k) {
@@ -227,7 +228,7 @@ QCoro::Task<QStringList> ModelDownload::downloadParts(QNetworkAccessManager *nam
     // A hub that ignores "Range" may send the whole file, but only when nothing is on disk.
     const int first = missing.front();
     const bool allowWhole = first == 0 && missing.size() == ranges.size();
-    if (co_await downloadPart(nam, first, ranges[size_t(first)], allowWhole, token))
+    if (co_await downloadPart(first, ranges[size_t(first)], allowWhole, token))
         co_return QStringList{partPath(0)};
 
     auto group = std::make_shared<Group>(token);
@@ -236,7 +237,7 @@ QCoro::Task<QStringList> ModelDownload::downloadParts(QNetworkAccessManager *nam
     std::vector<QCoro::Task<>> workers;
     const size_t count = std::min<size_t>(kPartsInFlight, group->queue.size());
     for (size_t i = 0; i < count; ++i)
-        workers.push_back(groupWorker(group, nam));
+        workers.push_back(groupWorker(group));
     for (auto &worker : workers)
         co_await std::move(worker);
     token.throwIfCancelled();
@@ -245,11 +246,11 @@ QCoro::Task<QStringList> ModelDownload::downloadParts(QNetworkAccessManager *nam
     co_return all;
 }
 
-QCoro::Task<> ModelDownload::groupWorker(std::shared_ptr<Group> group, QNetworkAccessManager *nam) const {
+QCoro::Task<> ModelDownload::groupWorker(std::shared_ptr<Group> group) const {
     while (!group->queue.empty() && !group->source.isCancelled()) {
         const auto [index, range] = group->queue.front();
         group->queue.pop_front();
-        auto part = downloadPart(nam, index, range, false, group->source.token());
+        auto part = downloadPart(index, range, false, group->source.token());
         try {
             co_await std::move(part);
         } catch (...) {
@@ -262,7 +263,7 @@ QCoro::Task<> ModelDownload::groupWorker(std::shared_ptr<Group> group, QNetworkA
     }
 }
 
-QCoro::Task<bool> ModelDownload::downloadPart(QNetworkAccessManager *nam, int index, PartRange range, bool allowWhole,
+QCoro::Task<bool> ModelDownload::downloadPart(int index, PartRange range, bool allowWhole,
                                               CancellationToken token) const {
     token.throwIfCancelled();
     size_t attempt = 0;
@@ -271,7 +272,7 @@ QCoro::Task<bool> ModelDownload::downloadPart(QNetworkAccessManager *nam, int in
             progress(index, 0);
         std::exception_ptr error;
         std::optional<bool> whole;
-        auto attemptTask = fetchPart(nam, index, range, allowWhole, token);
+        auto attemptTask = fetchPart(index, range, allowWhole, token);
         try {
             whole = co_await std::move(attemptTask);
         } catch (...) {
@@ -300,8 +301,7 @@ QCoro::Task<bool> ModelDownload::downloadPart(QNetworkAccessManager *nam, int in
     }
 }
 
-QCoro::Task<bool> ModelDownload::fetchPart(QNetworkAccessManager *nam, int index, PartRange range, bool allowWhole,
-                                           CancellationToken token) const {
+QCoro::Task<bool> ModelDownload::fetchPart(int index, PartRange range, bool allowWhole, CancellationToken token) const {
     QNetworkRequest request(manifest.url);
     request.setRawHeader("Range", "bytes=" + QByteArray::number(range.first) + '-' + QByteArray::number(range.last));
     // Asking for identity also keeps Qt from decompressing on its own.
@@ -320,7 +320,9 @@ QCoro::Task<bool> ModelDownload::fetchPart(QNetworkAccessManager *nam, int index
             report(index, bytes);
     });
     auto registration = token.onCancelled([&transfer] { transfer.cancel(); });
-    const TransferResponse response = co_await transfer.run(nam, request, transferPath);
+    // Each transfer has its own session, and with it its own network thread.
+    QNetworkAccessManager session;
+    const TransferResponse response = co_await transfer.run(&session, request, transferPath);
     registration.reset();
 
     if (!response.isHttp)
@@ -374,20 +376,37 @@ void ModelDownload::assemble(const QStringList &parts, const CancellationToken &
                 throw;
             }
             closeIgnoringErrors(in);
+            // Start writing the joined bytes back now, so the flush below finds little left.
+            ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
         }
     } catch (...) {
         closeIgnoringErrors(out);
         throw;
     }
-    if (::fsync(out) != 0) {
-        const int e = errno;
+
+    // The flush and the verification both take a while and touch nothing the other uses, so
+    // they run side by side; the file is moved into place only after both succeeded, and a
+    // failed flush is reported before a failed verification.
+    int flushError = 0;
+    std::thread flusher([out, &flushError] {
+        if (::fsync(out) != 0)
+            flushError = errno;
+    });
+    std::exception_ptr verifyError;
+    try {
+        manifest.verify(assembled, token);
+    } catch (...) {
+        verifyError = std::current_exception();
+    }
+    flusher.join();
+    if (flushError != 0) {
         closeIgnoringErrors(out);
-        throw PosixError(e);
+        throw PosixError(flushError);
     }
     if (::close(out) != 0)
         throw PosixError(errno);
-
-    manifest.verify(assembled, token);
+    if (verifyError)
+        std::rethrow_exception(verifyError);
     token.throwIfCancelled();
     if (::rename(nativePath(assembled).constData(), nativePath(finalPath()).constData()) != 0)
         throw ModelFailureError(ModelFailure::FileSystem);
@@ -422,6 +441,9 @@ QCoro::Task<TransferResponse> ModelDownloadTransfer::run(QNetworkAccessManager *
     state->fd = fd;
 
     QNetworkReply *reply = nam->get(request);
+    // A bounded buffer: with Qt's default (unbounded) one the body piles up in a few huge
+    // chunks and the transfer runs several times slower.
+    reply->setReadBufferSize(kReadBufferBytes);
     m_reply = reply;
     auto drain = [this, reply, state] {
         if (state->writeError || !reply->isOpen())

@@ -68,12 +68,10 @@ struct ModelDownload {
 
 private:
     struct Group;
-    QCoro::Task<QStringList> downloadParts(QNetworkAccessManager *nam, CancellationToken token) const;
-    QCoro::Task<> groupWorker(std::shared_ptr<Group> group, QNetworkAccessManager *nam) const;
-    QCoro::Task<bool> downloadPart(QNetworkAccessManager *nam, int index, PartRange range, bool allowWhole,
-                                   CancellationToken token) const;
-    QCoro::Task<bool> fetchPart(QNetworkAccessManager *nam, int index, PartRange range, bool allowWhole,
-                                CancellationToken token) const;
+    QCoro::Task<QStringList> downloadParts(CancellationToken token) const;
+    QCoro::Task<> groupWorker(std::shared_ptr<Group> group) const;
+    QCoro::Task<bool> downloadPart(int index, PartRange range, bool allowWhole, CancellationToken token) const;
+    QCoro::Task<bool> fetchPart(int index, PartRange range, bool allowWhole, CancellationToken token) const;
     void assemble(const QStringList &parts, const CancellationToken &token) const;
 };
 

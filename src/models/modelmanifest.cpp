@@ -8,6 +8,7 @@
 #include <QCborValue>
 #include <QFile>
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <array>
@@ -44,7 +45,11 @@ qint64 nanoseconds(const statx_timestamp &t) {
 
 struct DigestContext {
     EVP_MD_CTX *ctx = EVP_MD_CTX_new();
-    ~DigestContext() { EVP_MD_CTX_free(ctx); }
+    ~DigestContext() {
+        EVP_MD_CTX_free(ctx);
+        // Hashing runs on pool threads that may outlive the work; leave no per-thread state.
+        OPENSSL_thread_stop();
+    }
 };
 
 } // namespace
