@@ -232,12 +232,15 @@ QCoro::Task<RaceResult<T>> raceBudget(std::chrono::milliseconds budget,
     std::optional<detail::Stored<T>> value;
 
     auto runner = [&]() -> QCoro::Task<> {
+        // The task is made outside the try block: GCC 12 may destroy temporaries of a
+        // co_await expression twice when they live inside one.
+        auto task = work(inner.token());
         try {
             if constexpr (std::is_void_v<T>) {
-                co_await work(inner.token());
+                co_await std::move(task);
                 value.emplace();
             } else {
-                value.emplace(co_await work(inner.token()));
+                value.emplace(co_await std::move(task));
             }
         } catch (...) {
             workError = std::current_exception();
