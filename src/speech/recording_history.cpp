@@ -352,7 +352,8 @@ RecordingHistoryCore::archiveStagedAudio(QUuid taskId, bool keepRawOnFailure) {
     try {
         RecordingEncoder encode = m_encode;
         std::function<qint64()> job = [encode, staged, destination] { return encode(staged, destination); };
-        const qint64 samples = co_await runDetached<qint64>(std::move(job));
+        QCoro::Task<qint64> converting = runDetached<qint64>(std::move(job));
+        const qint64 samples = co_await std::move(converting);
         co_return Archive{name + QStringLiteral(".m4a"), samples};
     } catch (...) {
         conversionError = std::current_exception();

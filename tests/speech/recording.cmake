@@ -8,4 +8,7 @@ velmora_add_test(speech_recording_tests
     ${CMAKE_CURRENT_LIST_DIR}/recording_test_support.h
     ${CMAKE_CURRENT_LIST_DIR}/recording_history_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recording_recovery_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recording_fakes.h
+    ${CMAKE_CURRENT_LIST_DIR}/recording_fakes.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/speech_recorder_test.cpp
   LIBS velmora_speech PkgConfig::VELMORA_TEST_FFMPEG)
