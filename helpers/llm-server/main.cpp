@@ -264,9 +264,10 @@ int main(int argc, char **argv) {
     }
 
     const Script script = readScript(model);
-    recordLaunch(script, argc, argv);
+    // Before the launch is recorded, so a test that saw the record knows SIGTERM is ignored.
     if (script.ignoreTerm)
         std::signal(SIGTERM, SIG_IGN);
+    recordLaunch(script, argc, argv);
     if (exitsWhileLoading(script, model)) {
         pause(50);
         std::_Exit(script.exitStatus);

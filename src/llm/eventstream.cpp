@@ -76,12 +76,6 @@ std::pair<LLMEventStream, LLMEventStream::Producer> LLMEventStream::make() {
     return {std::move(stream), producer};
 }
 
-LLMEventStream LLMEventStream::failed(std::exception_ptr error) {
-    auto [stream, producer] = make();
-    producer.fail(std::move(error));
-    return std::move(stream);
-}
-
 LLMEventStream &LLMEventStream::operator=(LLMEventStream &&other) noexcept {
     if (this != &other) {
         cancel();

@@ -35,8 +35,6 @@ public:
 
     // A new stream and its producer.
     static std::pair<LLMEventStream, Producer> make();
-    // A stream that has already failed with error.
-    static LLMEventStream failed(std::exception_ptr error);
 
     LLMEventStream(LLMEventStream &&other) noexcept = default;
     LLMEventStream &operator=(LLMEventStream &&other) noexcept;

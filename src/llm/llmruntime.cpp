@@ -148,10 +148,10 @@ QCoro::Task<LLMChatReply> LLMRuntime::complete(LLMChatRequest request, Cancellat
     } catch (...) {
         failure = std::current_exception();
     }
-    if (failure) {
+    if (failure || !self) {
         if (self)
             finishRequest();
-        std::rethrow_exception(failure);
+        std::rethrow_exception(failure ? failure : std::make_exception_ptr(CancelledError()));
     }
     std::optional<LLMChatReply> reply;
     try {

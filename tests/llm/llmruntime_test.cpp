@@ -172,7 +172,6 @@ TEST_F(LLMRuntimeTest, ALoadTimeoutIsLoggedOnceAndFailsTheWaitingRequest) {
               QStringList{QStringLiteral("LLM load failed: Velmora.LLMServerError 3")});
     EXPECT_EQ(runtime->requests(), 0);
     EXPECT_EQ(server->processId(), 0);
-    ASSERT_EQ(standIn->launches().size(), 1);
 }
 
 TEST_F(LLMRuntimeTest, FailuresAfterReadinessAreLoggedAndPassedOn) {
@@ -257,7 +256,7 @@ TEST_F(LLMRuntimeTest, AnIdleUnloadThatOvertakesTheLoadStopsItQuietly) {
     const qint64 pid = server->processId();
     runtime->release(); // plans the unload while the model is still loading
     ASSERT_TRUE(waitUntil([&] { return !runtime->isLoading(); }));
-    EXPECT_TRUE(processGone(pid));
+    EXPECT_TRUE(waitUntil([&] { return processGone(pid); }));
     EXPECT_TRUE(log.contains(QStringLiteral("llm"), LogLevel::Default, QStringLiteral("LLM unloaded after idle")));
     EXPECT_EQ(countLlm(QStringLiteral("LLM load failed")), 0);
     EXPECT_FALSE(server->isReady());

@@ -159,39 +159,40 @@ TEST_F(LLMServerTest, SecondExitWhileLoadingFailsWithExited) {
     EXPECT_EQ(countPrefix(QStringLiteral("LLM ready in ")), 0);
 }
 
-TEST_F(LLMServerTest, NeverHealthyIsStoppedAtTheLoadTimeoutEvenWhenItIgnoresSigterm) {
-    for (const bool ignoreTerm : {false, true}) {
-        StandIn standIn({{"readyDelayMs", -1}, {"ignoreTerm", ignoreTerm}});
-        auto server = makeServer(1000ms);
-        qint64 pid = 0;
-        auto task = server->start(standIn.model(), standIn.draft());
-        ASSERT_TRUE(waitUntil([&] { return server->processId() != 0; }));
-        pid = server->processId();
-        const auto error = serverError(failureOf(std::move(task)));
-        ASSERT_TRUE(error) << ignoreTerm;
-        EXPECT_EQ(error->kind(), LLMServerError::Kind::Timeout) << ignoreTerm;
-        EXPECT_TRUE(processGone(pid)) << ignoreTerm;
-        EXPECT_EQ(server->processId(), 0);
-        EXPECT_EQ(standIn.launches().size(), 1) << "a time-out is not retried";
-    }
+TEST_F(LLMServerTest, NeverHealthyIsStoppedAtTheLoadTimeout) {
+    StandIn standIn({{"readyDelayMs", -1}});
+    auto server = makeServer(1000ms);
+    auto task = server->start(standIn.model(), standIn.draft());
+    ASSERT_TRUE(waitUntil([&] { return server->processId() != 0; }));
+    const qint64 pid = server->processId();
+    const auto error = serverError(failureOf(std::move(task)));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), LLMServerError::Kind::Timeout);
+    EXPECT_TRUE(processGone(pid));
+    EXPECT_EQ(server->processId(), 0);
+    // A time-out is not retried, and the stop it makes is no unexpected exit.
+    EXPECT_EQ(count(QStringLiteral("LLM exited while loading; retrying on a new port")), 0);
     EXPECT_EQ(countPrefix(QStringLiteral("LLM helper exited unexpectedly")), 0);
 }
 
 TEST_F(LLMServerTest, TerminateWhileLoadingCancelsTheStartWithoutRelaunch) {
-    StandIn standIn({{"readyDelayMs", -1}});
-    auto server = makeServer();
-    auto start = server->start(standIn.model(), standIn.draft());
-    ASSERT_TRUE(waitUntil([&] { return standIn.launches().size() == 1; }));
-    const qint64 pid = server->processId();
-    // Two stops at once: both return after the one exit.
-    auto stop1 = server->terminate();
-    auto stop2 = server->terminate();
-    run(std::move(stop1));
-    run(std::move(stop2));
-    EXPECT_TRUE(processGone(pid));
-    const auto error = failureOf(std::move(start));
-    EXPECT_TRUE(isCancellation(error));
-    EXPECT_EQ(standIn.launches().size(), 1);
+    for (const bool ignoreTerm : {false, true}) {
+        SCOPED_TRACE(ignoreTerm ? "ignores SIGTERM" : "stops on SIGTERM");
+        StandIn standIn({{"readyDelayMs", -1}, {"ignoreTerm", ignoreTerm}});
+        auto server = makeServer();
+        auto start = server->start(standIn.model(), standIn.draft());
+        ASSERT_TRUE(waitUntil([&] { return standIn.launches().size() == 1; }));
+        const qint64 pid = server->processId();
+        // Two stops at once: both return after the one exit (SIGKILL after the grace when the
+        // server ignores SIGTERM).
+        auto stop1 = server->terminate();
+        auto stop2 = server->terminate();
+        run(std::move(stop1));
+        run(std::move(stop2));
+        EXPECT_TRUE(processGone(pid));
+        EXPECT_TRUE(isCancellation(failureOf(std::move(start))));
+        EXPECT_EQ(standIn.launches().size(), 1);
+    }
     EXPECT_EQ(count(QStringLiteral("LLM exited while loading; retrying on a new port")), 0);
     EXPECT_EQ(countPrefix(QStringLiteral("LLM helper exited unexpectedly")), 0);
 }
