@@ -4,7 +4,8 @@
 // LLAMA_SERVER_ROUTER_PORT, it serves GET /health and POST /v1/chat/completions (plain and
 // streamed) on 127.0.0.1, checking the bearer key. What it answers is scripted by the model
 // file: a JSON object with any of these keys (a file that is not such an object, like a real
-// model, gives the defaults: echo the last message at once):
+// model, gives the defaults: echo the last message at once). Like the real server's parent
+// expects, it keeps running while its standard input stays open and ends when it closes.
 //   reply           text of the reply (default: the last message's content)
 //   tokens          the reply as explicit pieces (default: the reply split after each space)
 //   repeat          send the pieces this many times (default 1)
@@ -272,6 +273,15 @@ int main(int argc, char **argv) {
         pause(50);
         std::_Exit(script.exitStatus);
     }
+
+    // The application holds our standard input open for our whole life: when it goes away
+    // (even by a crash), end too rather than linger as an orphan.
+    std::thread([] {
+        char byte;
+        while (::read(STDIN_FILENO, &byte, 1) > 0) {
+        }
+        std::_Exit(0);
+    }).detach();
 
     const std::string expectedAuth = "Bearer " + script.apiKey.value_or(key);
     const auto started = std::chrono::steady_clock::now();

@@ -4,6 +4,7 @@
 #include "llmtestsupport.h"
 
 #include <QJsonArray>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <csignal>
@@ -260,4 +261,21 @@ TEST_F(LLMServerTest, ProgramPathComesFromDefaultsOrLaunchArgumentOrBesideVelmor
     defaults.setArguments(
         {QStringLiteral("velmora"), QStringLiteral("-llmServerPath"), QStringLiteral("/opt/b/server")});
     EXPECT_EQ(LLMServer::executablePath(defaults), QStringLiteral("/opt/b/server"));
+}
+
+TEST_F(LLMServerTest, StandInEndsWhenItsParentsPipeCloses) {
+    StandIn standIn;
+    QProcess process;
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("LLAMA_API_KEY"), QStringLiteral("k"));
+    environment.insert(QStringLiteral("LLAMA_SERVER_ROUTER_PORT"), QStringLiteral("0"));
+    process.setProcessEnvironment(environment);
+    process.start(helperProgram(), LLMServer::arguments(standIn.model(), standIn.draft(), LLMServer::freePort()));
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return standIn.launches().size() == 1; }));
+    EXPECT_EQ(process.state(), QProcess::Running);
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
 }
