@@ -196,21 +196,7 @@ void Library::backUpBeforeMigrating(SQLite::Database &db) {
         fs::remove_all(localPath(target), ignored);
     }
 
-    sqlite3 *destination = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &destination,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_extended_result_codes(destination, 1);
-        if (sqlite3_backup *backup = sqlite3_backup_init(destination, "main", db.getHandle(), "main")) {
-            sqlite3_backup_step(backup, -1);
-            sqlite3_backup_finish(backup);
-        }
-        rc = sqlite3_extended_errcode(destination);
-    }
-    QString message = destination ? QString::fromUtf8(sqlite3_errmsg(destination)) : QString();
-    sqlite3_close(destination);
-    if (rc != SQLITE_OK)
-        throw DatabaseError(rc, message);
+    copyDatabase(db, target);
 
     Log::library().notice("Library backed up before migrating");
 
@@ -232,6 +218,25 @@ void Library::backUpBeforeMigrating(SQLite::Database &db) {
         std::error_code ignored;
         fs::remove_all(backups[i].path, ignored);
     }
+}
+
+void Library::copyDatabase(SQLite::Database &source, const QString &target) {
+    // A connection of the default settings, not the Library's; every page in one step.
+    sqlite3 *destination = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &destination,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(destination, 1);
+        if (sqlite3_backup *backup = sqlite3_backup_init(destination, "main", source.getHandle(), "main")) {
+            sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+        }
+        rc = sqlite3_extended_errcode(destination);
+    }
+    const QString message = destination ? QString::fromUtf8(sqlite3_errmsg(destination)) : QString();
+    sqlite3_close(destination);
+    if (rc != SQLITE_OK)
+        throw DatabaseError(rc, message);
 }
 
 Library::UnavailableReason Library::unavailableReason(const std::exception_ptr &error) {

@@ -95,6 +95,9 @@ public:
         return perform(std::move(fn), true);
     }
 
+    // Copies the whole database into a new file at target with SQLite's online backup.
+    static void copyDatabase(SQLite::Database &source, const QString &target);
+
     // Maps any failure of the opening to the reason shown to the user.
     static UnavailableReason unavailableReason(const std::exception_ptr &error);
 
