@@ -11,4 +11,7 @@ velmora_add_test(speech_recording_tests
     ${CMAKE_CURRENT_LIST_DIR}/recording_fakes.h
     ${CMAKE_CURRENT_LIST_DIR}/recording_fakes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/speech_recorder_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/speech_recording_flow_test.cpp
   LIBS velmora_speech PkgConfig::VELMORA_TEST_FFMPEG)
+# The end-to-end recordings drive the stand-in helper.
+add_dependencies(speech_recording_tests velmora-speech-helper)
