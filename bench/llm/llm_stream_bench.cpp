@@ -156,7 +156,7 @@ QCoro::Task<int> bench(QString helper) {
     co_await server.terminate();
     (void)co_await throughRuntime(&runtime);
     std::vector<double> rateRuntime, rateDirect;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 9; ++i) {
         const Timing d = co_await direct(&network, server.baseUrl(), server.apiKey());
         const Timing r = co_await throughRuntime(&runtime);
         rateDirect.push_back(double(d.pieces) / (d.totalMs / 1000.0));
@@ -165,7 +165,7 @@ QCoro::Task<int> bench(QString helper) {
             std::printf("  (short read: direct %ld, runtime %ld)\n", d.pieces, r.pieces);
     }
     const double md = percentile(rateDirect, 0.5), mr = percentile(rateRuntime, 0.5);
-    std::printf("long reply, %d tokens, median of 5:\n", pieces);
+    std::printf("long reply, %d tokens, median of 9:\n", pieces);
     std::printf("  direct HTTP : %.0f tokens/s\n", md);
     std::printf("  LLMRuntime  : %.0f tokens/s (%.1f%% of direct; aim: within 10%%)\n", mr, 100.0 * mr / md);
 

@@ -131,7 +131,8 @@ std::optional<Usage> readUsage(const QJsonObject &object) {
 
 QJsonObject parseObject(QByteArrayView bytes) {
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes.toByteArray(), &error);
+    // Parsed in place: the bytes outlive the call.
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromRawData(bytes.data(), bytes.size()), &error);
     if (error.error != QJsonParseError::NoError)
         shapeError("not JSON");
     if (!doc.isObject())
@@ -234,8 +235,19 @@ std::optional<QString> LLMStreamDecoder::feed(QByteArrayView line) {
         throw LLMServerError::protocolViolation();
     if (!line.startsWith("data:"))
         return std::nullopt;
-    const QString payload = trimmedPayload(QString::fromUtf8(line.sliced(5)));
-    if (payload == QLatin1StringView("[DONE]")) {
+    // Trim spaces and tabs on the bytes; only when a non-ASCII character is left at either end
+    // can Unicode white space remain there, and only then is the text decoded to trim it.
+    QByteArrayView rest = line.sliced(5);
+    while (!rest.isEmpty() && (rest.front() == ' ' || rest.front() == '\t'))
+        rest = rest.sliced(1);
+    while (!rest.isEmpty() && (rest.back() == ' ' || rest.back() == '\t'))
+        rest.chop(1);
+    QByteArray trimmed;
+    if (!rest.isEmpty() && (uchar(rest.front()) >= 0x80 || uchar(rest.back()) >= 0x80)) {
+        trimmed = trimmedPayload(QString::fromUtf8(rest)).toUtf8();
+        rest = trimmed;
+    }
+    if (rest == QByteArrayView("[DONE]")) {
         isDone = true;
         return std::nullopt;
     }
@@ -246,7 +258,7 @@ std::optional<QString> LLMStreamDecoder::feed(QByteArrayView line) {
     std::optional<QString> reason;
     std::optional<QString> piece;
     try {
-        const QJsonObject chunk = parseObject(payload.toUtf8());
+        const QJsonObject chunk = parseObject(rest);
         choices = optionalArray(chunk, QLatin1StringView("choices"));
         usage = readUsage(chunk);
         if (!choices && !usage)
