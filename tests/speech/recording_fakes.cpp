@@ -129,8 +129,11 @@ void FakeHelper::crash() {
         onFailure();
 }
 
-QCoro::Task<> FakeSounds::playStart(CancellationToken) {
+QCoro::Task<> FakeSounds::playStart(CancellationToken token) {
     m_journal.add(QStringLiteral("cue.start"));
+    // Like the real cue, a cancelled start returns at once.
+    Gate *gate = &startGate;
+    auto stopping = token.onCancelled([gate] { gate->open(); });
     co_await startGate.pass();
     m_journal.add(QStringLiteral("cue.start done"));
 }

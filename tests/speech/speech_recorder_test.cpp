@@ -198,6 +198,28 @@ TEST_F(SpeechRecorderTest, ACancelledRunKeepsItsStagedFileUntilTheDiscardSucceed
     EXPECT_TRUE(QFileInfo::exists(capture.url));
 }
 
+TEST_F(SpeechRecorderTest, ACancelDuringTheStartCueEndsTheStartBeforeMutingOrRecording) {
+    unloadSeconds = 30.0;
+    recorder->scheduleUnload();
+    sounds.startGate.close();
+    ASSERT_EQ(recorder->begin(&owner, std::nullopt, true, &store), SpeechRecorder::BeginResult::Started);
+    ASSERT_TRUE(waitUntil([&] { return journal.entries.contains("cue.start"); }));
+    recorder->cancel(Reason::Canceled, &owner);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_FALSE(journal.entries.contains("mute"));
+    EXPECT_FALSE(journal.entries.contains("capture.begin"));
+    EXPECT_EQ(owner.calls, (QStringList{"willCancel", "ownershipDidEnd"}));
+    EXPECT_FALSE(QFileInfo::exists(capture.url));
+
+    // Not ready: blocked, and the idle unload armed after that run keeps running.
+    modelReady = false;
+    unloadSeconds = 0.05;
+    recorder->scheduleUnload();
+    EXPECT_EQ(recorder->begin(&owner, std::nullopt, true, &store), SpeechRecorder::BeginResult::Blocked);
+    helper.loaded = true;
+    EXPECT_TRUE(waitUntil([&] { return helper.terminations == 1; }));
+}
+
 TEST_F(SpeechRecorderTest, ACancelWithoutARunStillHandsBack) {
     recorder->cancel(Reason::Canceled, &owner);
     ASSERT_TRUE(waitIdle());
