@@ -475,9 +475,18 @@ void SpeechHelperClient::protocolViolation() {
 // ---------------------------------------------------------------------------------------------
 // Reading.
 
-void SpeechHelperClient::readAvailable(const QUuid &generation) {
+bool SpeechHelperClient::readAvailable(const QUuid &generation) {
+    // A bounded amount per turn, so a helper that floods its output cannot hold the main thread
+    // (the notifier fires again for the rest).
     char chunk[65536];
-    while (m_output >= 0 && generation == m_generation) {
+    int reads = int(SpeechHelperProtocol::kMaxReplyBytes / qsizetype(sizeof chunk)) + 1;
+    while (m_output >= 0 && generation == m_generation && reads-- > 0) {
+        if (m_stopping) {
+            // Nothing more is wanted from a helper being stopped.
+            if (m_outputNotifier)
+                m_outputNotifier->setEnabled(false);
+            break;
+        }
         const ssize_t n = ::read(m_output, chunk, sizeof chunk);
         if (n > 0) {
             receive(QByteArray(chunk, n), generation);
@@ -487,8 +496,9 @@ void SpeechHelperClient::readAvailable(const QUuid &generation) {
             m_outputNotifier->setEnabled(false); // end of stream: the exit follows
         if (n < 0 && errno == EINTR)
             continue;
-        break;
+        return false;
     }
+    return reads < 0 && m_output >= 0 && !m_stopping && generation == m_generation;
 }
 
 void SpeechHelperClient::receive(const QByteArray &bytes, const QUuid &generation) {
@@ -549,8 +559,10 @@ void SpeechHelperClient::exitNotified(const QUuid &generation) {
         m_process->exitNotifier->setEnabled(false);
     if (m_process->exitPoll)
         m_process->exitPoll->stop();
-    // Whatever the helper wrote before it ended is still in the pipe: read it first.
-    readAvailable(generation);
+    // Whatever the helper wrote before it ended is still in the pipe: read it first (a finite
+    // amount, as the writer is gone).
+    while (readAvailable(generation)) {
+    }
     handleExit(m_process ? m_process->status : -1, generation);
 }
 

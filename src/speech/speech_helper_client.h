@@ -73,7 +73,8 @@ private:
     QCoro::Task<> launch();
     QCoro::Task<SpeechHelperResponse> request(SpeechHelperRequest request, QString expectedType);
     void receive(const QByteArray &bytes, const QUuid &generation);
-    void readAvailable(const QUuid &generation);
+    // Reads a bounded amount; true when more may be waiting.
+    bool readAvailable(const QUuid &generation);
     void resolve(std::optional<SpeechHelperResponse> response, std::exception_ptr error);
     void startTimer();
     void deadlineFired();
