@@ -7,10 +7,11 @@
 
 #include "core/error.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QObject>
-#include <QPointer>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <chrono>
@@ -321,6 +322,51 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
+// Blocking work off the main thread.
+
+namespace detail {
+// Runs job on the calling (worker) thread and settles promise with its outcome on context's thread.
+template <typename R, typename F>
+void runAndSettle(F &job, Promise<R> promise, QObject *context) {
+    std::exception_ptr error;
+    std::optional<Stored<R>> value;
+    try {
+        if constexpr (std::is_void_v<R>) {
+            job();
+            value.emplace();
+        } else {
+            value.emplace(job());
+        }
+    } catch (...) {
+        error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(
+        context,
+        [promise, error, value = std::move(value)]() mutable {
+            if (error)
+                promise.reject(error);
+            else if constexpr (std::is_void_v<R>)
+                promise.resolve();
+            else
+                promise.resolve(std::move(*value));
+        },
+        Qt::QueuedConnection);
+}
+} // namespace detail
+
+// Runs job on a pool thread; awaiting the returned promise resumes on the main thread with the
+// job's result or its exception. The job must end by itself (give it a cancellation token).
+// Deliberately not a coroutine: the job is moved straight to the pool.
+template <typename F, typename R = std::invoke_result_t<F>>
+Promise<R> runInBackground(F job, QThread::Priority priority = QThread::InheritPriority) {
+    Promise<R> promise;
+    QThreadPool::globalInstance()->start(
+        [job = std::move(job), promise]() mutable { detail::runAndSettle(job, promise, QCoreApplication::instance()); },
+        priority);
+    return promise;
+}
+
+// ---------------------------------------------------------------------------------------------
 // A dedicated thread that runs blocking jobs one at a time, in order; awaiting a job resumes
 // the caller on the main thread.
 
@@ -335,31 +381,7 @@ public:
     QCoro::Task<R> run(F job) {
         Promise<R> promise;
         QObject *home = m_home;
-        dispatch([job = std::move(job), promise, home]() mutable {
-            std::exception_ptr error;
-            std::optional<detail::Stored<R>> value;
-            try {
-                if constexpr (std::is_void_v<R>) {
-                    job();
-                    value.emplace();
-                } else {
-                    value.emplace(job());
-                }
-            } catch (...) {
-                error = std::current_exception();
-            }
-            QMetaObject::invokeMethod(
-                home,
-                [promise, error, value = std::move(value)]() mutable {
-                    if (error)
-                        promise.reject(error);
-                    else if constexpr (std::is_void_v<R>)
-                        promise.resolve();
-                    else
-                        promise.resolve(std::move(*value));
-                },
-                Qt::QueuedConnection);
-        });
+        dispatch([job = std::move(job), promise, home]() mutable { detail::runAndSettle(job, promise, home); });
         if constexpr (std::is_void_v<R>)
             co_await promise;
         else

@@ -2,7 +2,7 @@
 
 #include "core/paths.h"
 #include "core/uuid.h"
-#include "models/background.h"
+#include "core/async.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "core/defaults.h"
 #include "core/log.h"
-#include "models/background.h"
+#include "core/async.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -4,13 +4,13 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/uuid.h"
+#include "library/texttaskhistory.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QThreadPool>
 #include <QTimeZone>
 
 #include <SQLiteCpp/Statement.h>
@@ -25,55 +25,9 @@ namespace velmora {
 RecordingHistoryError::RecordingHistoryError(Code)
     : Error(QString::fromLatin1(kDomain), qint64(Code::notActive), QStringLiteral("the recording is not active")) {}
 
-MeasurementsEncodingError::MeasurementsEncodingError(const QString &key)
-    : Error(QString::fromLatin1(kDomain), 0, QStringLiteral("%1 is not a finite number").arg(key)) {}
-
 namespace {
 
 constexpr double kSampleRate = 16000.0;
-
-void checkFinite(const QJsonValue &value, const QString &key) {
-    if (value.isDouble() && !std::isfinite(value.toDouble()))
-        throw MeasurementsEncodingError(key);
-    if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        for (auto it = object.begin(); it != object.end(); ++it)
-            checkFinite(it.value(), it.key());
-    } else if (value.isArray()) {
-        for (const QJsonValue &item : value.toArray())
-            checkFinite(item, key);
-    }
-}
-
-// Blocking work on a pool thread; the awaiting coroutine resumes on its own thread.
-// (Callers pass named values: GCC 12 destroys temporaries of a co_await expression twice.)
-template <typename R>
-QCoro::Task<R> runDetached(std::function<R()> job) {
-    Promise<R> promise;
-    QObject home;
-    QObject *target = &home;
-    QThreadPool::globalInstance()->start(
-        [job = std::move(job), promise, target]() mutable {
-            std::exception_ptr error;
-            std::optional<R> value;
-            try {
-                value.emplace(job());
-            } catch (...) {
-                error = std::current_exception();
-            }
-            QMetaObject::invokeMethod(
-                target,
-                [promise, error, value = std::move(value)]() mutable {
-                    if (error)
-                        promise.reject(error);
-                    else
-                        promise.resolve(std::move(*value));
-                },
-                Qt::QueuedConnection);
-        },
-        QThread::LowPriority);
-    co_return co_await promise;
-}
 
 std::optional<qint64> fileSize(const QString &path) {
     struct stat info {};
@@ -90,9 +44,9 @@ void moveFile(const QString &from, const QString &to) {
 } // namespace
 
 QString encodeMeasurements(const QJsonObject &object) {
-    checkFinite(object, QString());
-    // QJsonObject keeps its keys sorted, so the text is the sorted-keys form.
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    // The Library's writer: sorted keys, compact, and a number that is not finite left out, so
+    // one bad figure never costs the run its texts.
+    return measurementsJson(object);
 }
 
 RecordingHistoryCore::RecordingHistoryCore(QString tool, std::shared_ptr<Library> library, RecordingEncoder encode)
@@ -349,11 +303,12 @@ RecordingHistoryCore::archiveStagedAudio(QUuid taskId, bool keepRawOnFailure) {
     const QString name = QStringLiteral("Assets/") + uuidString(taskId) + QLatin1Char('/') + newUuidString();
     const QString destination = absolutePath(name + QStringLiteral(".m4a"));
     std::exception_ptr conversionError;
+    // Made outside the try block: GCC 12 may destroy temporaries of a co_await expression twice.
+    RecordingEncoder encode = m_encode;
+    Promise<qint64> converting =
+        runInBackground([encode, staged, destination] { return encode(staged, destination); }, QThread::LowPriority);
     try {
-        RecordingEncoder encode = m_encode;
-        std::function<qint64()> job = [encode, staged, destination] { return encode(staged, destination); };
-        QCoro::Task<qint64> converting = runDetached<qint64>(std::move(job));
-        const qint64 samples = co_await std::move(converting);
+        const qint64 samples = co_await converting;
         co_return Archive{name + QStringLiteral(".m4a"), samples};
     } catch (...) {
         conversionError = std::current_exception();

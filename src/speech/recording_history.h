@@ -30,13 +30,6 @@ public:
     Code kind() const { return Code(code()); }
 };
 
-// Measurements that cannot be stored as JSON (a number that is not finite).
-class MeasurementsEncodingError : public Error {
-public:
-    static constexpr const char *kDomain = "Velmora.EncodingError";
-    explicit MeasurementsEncodingError(const QString &key);
-};
-
 // A run's measurements as stored with its History event. A default-constructed value has every
 // field absent; toJson() leaves absent fields out.
 template <typename M>
@@ -47,8 +40,8 @@ concept RecordingMeasurements = std::default_initializable<M> && std::copyable<M
     { c.toJson() } -> std::same_as<QJsonObject>;
 };
 
-// Compact JSON with sorted keys: the same values always give the same bytes. Throws
-// MeasurementsEncodingError for a number that is not finite.
+// Compact JSON with sorted keys: the same values always give the same bytes. A number that is
+// not finite is left out.
 QString encodeMeasurements(const QJsonObject &object);
 
 // What the recorder needs of a History store: where the run's samples go, opening the run's

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cmath>
 
 using namespace velmora;
@@ -158,6 +160,9 @@ TEST_F(RecordingHistoryTest, SaveMapsOutcomesTextsAndAudio) {
          QStringLiteral("ja"), false, QStringLiteral("{}")},
         {Outcome::Completed, QStringLiteral("y"), std::nullopt, 3, std::nullopt, LibraryTask::Status::Completed,
          QStringLiteral("en"), false, QStringLiteral("{}")},
+        // A figure that is not a number is left out; the run and its text are still saved.
+        {Outcome::Completed, QStringLiteral("y"), std::nullopt, 3, std::nan(""), LibraryTask::Status::Completed,
+         QStringLiteral("en"), false, QStringLiteral("{}")},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case &c = cases[i];
@@ -225,8 +230,6 @@ TEST_F(RecordingHistoryTest, AFailedSaveWriteUndoesTheArchiveAndKeepsTheStagedFi
          },
          {},
          QStringLiteral("dictation history save failed: Velmora.DatabaseError 1811")},
-        {"measurements not encodable", [](const QUuid &) {}, withSeconds(std::nan("")),
-         QStringLiteral("dictation history save failed: Velmora.EncodingError 0")},
     };
     for (const Case &c : cases) {
         const QUuid id = begun();
@@ -350,13 +353,18 @@ TEST(RecordingHistory, EveryOperationFailsWithTheReasonOfAnUnavailableLibrary) {
     EXPECT_EQ(QFileInfo(history.stagedURL(id)).size(), 400);
 }
 
-TEST(RecordingHistory, MeasurementsAreCompactSortedAndRefuseNonFiniteNumbers) {
+TEST(RecordingHistory, MeasurementsAreCompactSortedAndLeaveOutNonFiniteNumbers) {
     TestMeasurements m = withChunks(3);
     m.audioSeconds = 2.0;
     m.note = QStringLiteral("a\"b");
     EXPECT_EQ(encodeMeasurements(m.toJson()), QStringLiteral(R"({"audioSeconds":2,"chunks":3,"note":"a\"b"})"));
     EXPECT_EQ(encodeMeasurements(m.toJson()), encodeMeasurements(TestMeasurements(m).toJson()));
-    EXPECT_THROW(encodeMeasurements(withSeconds(INFINITY).toJson()), MeasurementsEncodingError);
+    // A figure that is not a number must not cost the run: it is left out, the rest is kept.
+    TestMeasurements bad = withChunks(3);
+    bad.audioSeconds = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(encodeMeasurements(bad.toJson()), QStringLiteral(R"({"chunks":3})"));
+    bad.audioSeconds = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(encodeMeasurements(bad.toJson()), QStringLiteral(R"({"chunks":3})"));
 }
 
 } // namespace
