@@ -100,6 +100,38 @@ EventTimeZone EventTimeZone::current(const QDateTime &at) {
     return {QString::fromUtf8(QTimeZone::systemTimeZoneId()), zone.offsetFromUtc(at)};
 }
 
+LibraryArtifact outputTextArtifact(const QUuid &taskId, const QUuid &attemptId, std::optional<QString> language,
+                                   std::optional<QString> text, const QDateTime &at) {
+    LibraryArtifact output;
+    output.id = QUuid::createUuid();
+    output.taskId = taskId;
+    output.attemptId = attemptId;
+    output.role = LibraryArtifact::Role::Output;
+    output.kind = LibraryArtifact::Kind::Text;
+    output.language = std::move(language);
+    output.text = std::move(text);
+    output.createdAt = at;
+    return output;
+}
+
+ActivityEvent attemptFinishedEvent(const QUuid &taskId, const QUuid &attemptId, const QString &tool, qint64 version,
+                                   ActivityEvent::Outcome outcome, QString measurements, const QDateTime &at) {
+    const EventTimeZone zone = EventTimeZone::current(at);
+    ActivityEvent event;
+    event.id = QUuid::createUuid();
+    event.taskId = taskId;
+    event.attemptId = attemptId;
+    event.tool = tool;
+    event.kind = ActivityEvent::Kind::AttemptFinished;
+    event.version = version;
+    event.occurredAt = at;
+    event.timeZone = zone.identifier;
+    event.utcOffsetSeconds = zone.utcOffsetSeconds;
+    event.outcome = outcome;
+    event.measurements = std::move(measurements);
+    return event;
+}
+
 TextTaskHistory::TextTaskHistory(std::shared_ptr<Library> library, QString tool)
     : m_library(std::move(library)), m_tool(std::move(tool)) {}
 
@@ -147,31 +179,10 @@ QUuid TextTaskHistory::record(SQLite::Database &db, const QString &tool, const R
         input.insert(db);
     }
 
-    LibraryArtifact output;
-    output.id = QUuid::createUuid();
-    output.taskId = result;
-    output.attemptId = attemptId;
-    output.role = LibraryArtifact::Role::Output;
-    output.kind = LibraryArtifact::Kind::Text;
-    output.language = run.outputLanguage;
-    output.text = run.output;
-    output.createdAt = now;
-    output.insert(db);
-
-    const EventTimeZone zone = EventTimeZone::current(now);
-    ActivityEvent event;
-    event.id = QUuid::createUuid();
-    event.taskId = result;
-    event.attemptId = attemptId;
-    event.tool = tool;
-    event.kind = ActivityEvent::Kind::AttemptFinished;
-    event.version = run.measurementsVersion;
-    event.occurredAt = now;
-    event.timeZone = zone.identifier;
-    event.utcOffsetSeconds = zone.utcOffsetSeconds;
-    event.outcome = run.outcome;
-    event.measurements = measurementsJson(run.measurements);
-    event.insert(db);
+    outputTextArtifact(result, attemptId, run.outputLanguage, run.output, now).insert(db);
+    attemptFinishedEvent(result, attemptId, tool, run.measurementsVersion, run.outcome,
+                         measurementsJson(run.measurements), now)
+        .insert(db);
     return result;
 }
 

@@ -57,4 +57,12 @@ struct EventTimeZone {
     static EventTimeZone current(const QDateTime &at);
 };
 
+// The output text of one attempt of a run, as every tool records it.
+LibraryArtifact outputTextArtifact(const QUuid &taskId, const QUuid &attemptId, std::optional<QString> language,
+                                   std::optional<QString> text, const QDateTime &at);
+
+// The event that closes one attempt of a run, stamped with the time zone in force at `at`.
+ActivityEvent attemptFinishedEvent(const QUuid &taskId, const QUuid &attemptId, const QString &tool, qint64 version,
+                                   ActivityEvent::Outcome outcome, QString measurements, const QDateTime &at);
+
 } // namespace velmora

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTimeZone>
 
 #include <SQLiteCpp/Statement.h>
 
@@ -142,36 +141,15 @@ void RecordingHistoryCore::saveTransaction(SQLite::Database &db, const QString &
     }
 
     if (text && !text->isEmpty()) {
-        LibraryArtifact output;
-        output.id = QUuid::createUuid();
-        output.taskId = taskId;
-        output.attemptId = taskId;
-        output.role = LibraryArtifact::Role::Output;
-        output.kind = LibraryArtifact::Kind::Text;
-        output.language = language ? language : (audio ? audio->language : std::nullopt);
-        output.text = text;
-        output.createdAt = now;
-        output.insert(db);
+        outputTextArtifact(taskId, taskId, language ? language : (audio ? audio->language : std::nullopt), text, now)
+            .insert(db);
     }
 
     task->status = LibraryTask::statusAfter(outcome);
     task->updatedAt = now;
     task->update(db);
 
-    ActivityEvent event;
-    event.id = QUuid::createUuid();
-    event.taskId = taskId;
-    event.attemptId = taskId;
-    event.tool = tool;
-    event.kind = ActivityEvent::Kind::AttemptFinished;
-    event.version = version;
-    event.occurredAt = now;
-    const QTimeZone zone = QTimeZone::systemTimeZone();
-    event.timeZone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
-    event.utcOffsetSeconds = zone.offsetFromUtc(now);
-    event.outcome = outcome;
-    event.measurements = measurements(archivedSeconds);
-    event.insert(db);
+    attemptFinishedEvent(taskId, taskId, tool, version, outcome, measurements(archivedSeconds), now).insert(db);
 }
 
 QCoro::Task<> RecordingHistoryCore::save(QUuid taskId, ActivityEvent::Outcome outcome, std::optional<QString> text,
@@ -245,34 +223,13 @@ QCoro::Task<bool> RecordingHistoryCore::rerun(QUuid taskId, ActivityEvent::Outco
             if (std::optional<LibraryArtifact> previous = LibraryArtifact::fetchOutputText(db, taskId))
                 previous->remove(db);
 
-            LibraryArtifact output;
-            output.id = QUuid::createUuid();
-            output.taskId = taskId;
-            output.attemptId = attempt;
-            output.role = LibraryArtifact::Role::Output;
-            output.kind = LibraryArtifact::Kind::Text;
-            output.language = language;
-            output.text = text;
-            output.createdAt = now;
-            output.insert(db);
+            outputTextArtifact(taskId, attempt, language, text, now).insert(db);
 
             task->status = LibraryTask::statusAfter(outcome);
             task->updatedAt = now;
             task->update(db);
 
-            ActivityEvent event;
-            event.id = QUuid::createUuid();
-            event.taskId = taskId;
-            event.attemptId = attempt;
-            event.tool = tool;
-            event.kind = ActivityEvent::Kind::AttemptFinished;
-            event.version = version;
-            event.occurredAt = now;
-            event.timeZone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
-            event.utcOffsetSeconds = QTimeZone::systemTimeZone().offsetFromUtc(now);
-            event.outcome = outcome;
-            event.measurements = measurements(std::nullopt);
-            event.insert(db);
+            attemptFinishedEvent(taskId, attempt, tool, version, outcome, measurements(std::nullopt), now).insert(db);
             return true;
         };
         co_return co_await m_library->write(std::move(job));
