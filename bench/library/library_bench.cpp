@@ -2,7 +2,8 @@
 // Library takes for its main queries, next to the sqlite3 shell running the same SQL on the
 // same file. The figure that counts is the ratio: the Library's own overhead over SQLite.
 //
-// Usage: bench_library [runs] [folder]
+// Usage: bench_library [runs] [folder]; a folder that holds a Library already is measured as it
+// is (no filling), and is kept.
 
 #include "core/uuid.h"
 #include "library/historywritequeue.h"
@@ -20,6 +21,7 @@
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -150,7 +152,13 @@ double millis(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// Median time of fn over enough repetitions to last about a third of a second.
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Median time of fn over at least seven runs, more for quick ones (about half a second's worth).
 double measure(const std::function<void()> &fn) {
     // Warm up (page cache, prepared schema) for a fifth of a second or three runs.
     auto start = Clock::now();
@@ -160,15 +168,14 @@ double measure(const std::function<void()> &fn) {
         ++warmups;
     }
     const double first = millis(Clock::now() - start) / warmups;
-    const int repeats = std::clamp(int(300 / std::max(first, 0.01)), 3, 200);
+    const int repeats = std::clamp(int(500 / std::max(first, 0.01)), 7, 300);
     std::vector<double> times;
     for (int i = 0; i < repeats; ++i) {
         start = Clock::now();
         fn();
         times.push_back(millis(Clock::now() - start));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(times);
 }
 
 // Wall time of the sqlite3 shell running `script` on the file, output discarded.
@@ -183,43 +190,67 @@ double shellRun(const QString &file, const QString &script) {
     return millis(Clock::now() - start);
 }
 
-// The time of one warm run of `sql` in the shell: a script that runs it 1 + K times minus one
-// that runs it once (so the process start and the cold first run cancel out), over K.
-double shellMeasure(const QString &file, const QString &sql, const QString &setup = {}) {
-    static int serial = 0; // statements that write get fresh ids (%N) in every run
+// The time of one warm run of a statement in the shell: a script that runs it 1 + K times minus
+// one that runs it once (so the process start and the cold first run cancel out), over K; the
+// median of five such figures. `sql` makes the text of the n-th run (fresh ids for writes).
+double shellMeasure(const QString &file, const std::function<QString()> &sql, const QString &setup = {}) {
     auto script = [&](int runs) {
         QString text = setup;
         for (int i = 0; i < runs; ++i)
-            text += "\n" + QString(sql).replace("%N", QString::number(++serial));
+            text += "\n" + sql();
         return text;
     };
     auto baseline = [&] { return std::min({shellRun(file, script(1)), shellRun(file, script(1))}); };
-    const double estimate = std::max((shellRun(file, script(11)) - baseline()) / 10, 0.01);
-    const int repeats = std::clamp(int(600 / estimate), 10, 2000);
+    const double estimate = std::max((shellRun(file, script(6)) - baseline()) / 5, 0.01);
+    const int repeats = std::clamp(int(600 / estimate), 5, 2000);
     std::vector<double> perRun;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 5; ++i)
         perRun.push_back((shellRun(file, script(1 + repeats)) - baseline()) / repeats);
-    std::sort(perRun.begin(), perRun.end());
-    return perRun[1];
+    return median(perRun);
+}
+
+double shellMeasure(const QString &file, const QString &sql) {
+    return shellMeasure(file, [sql] { return sql; });
+}
+
+// For slow single operations: each run is its own shell, less the shell's start-up, with `after`
+// (untimed) between runs.
+double shellMeasureEach(const QString &file, int runs, const std::function<QString(int)> &sql,
+                        const std::function<void(int)> &after, const QString &setup = {}) {
+    const double startup = std::min({shellRun(file, setup), shellRun(file, setup), shellRun(file, setup)});
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        times.push_back(shellRun(file, setup + "\n" + sql(i)) - startup);
+        after(i);
+    }
+    return median(times);
 }
 
 QString literal(const QString &value) {
     return "'" + QString(value).replace("'", "''") + "'";
 }
 
-// The list statement with its arguments written in, for the shell.
-QString inlineStatement(const HistoryEntry::Statement &statement) {
-    QString sql = statement.sql;
-    for (const QString &argument : statement.arguments)
-        sql.replace(sql.indexOf('?'), 1, literal(argument));
-    return sql + ";";
+// The statements with their arguments written in, for the shell.
+QString inlineStatements(const QList<HistoryEntry::Statement> &statements) {
+    QString script;
+    for (const HistoryEntry::Statement &statement : statements) {
+        QString sql = statement.sql;
+        qsizetype at = 0;
+        for (const QString &argument : statement.arguments) {
+            at = sql.indexOf('?', at);
+            sql.replace(at, 1, literal(argument));
+            at += literal(argument).size();
+        }
+        script += sql + ";\n";
+    }
+    return script;
 }
 
 void row(const char *what, double library, std::optional<double> shell = std::nullopt) {
     if (shell)
-        std::printf("%-44s %10.3f ms   sqlite3 %10.3f ms   ratio %5.2f\n", what, library, *shell, library / *shell);
+        std::printf("%-48s %10.3f ms   sqlite3 %10.3f ms   ratio %5.2f\n", what, library, *shell, library / *shell);
     else
-        std::printf("%-44s %10.3f ms\n", what, library);
+        std::printf("%-48s %10.3f ms\n", what, library);
     std::fflush(stdout);
 }
 
@@ -229,18 +260,25 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.info=false"));
     const int runs = argc > 1 ? std::atoi(argv[1]) : 100000;
+    // Without a folder everything goes into a temporary one, removed at the end.
     QTemporaryDir temporary;
     const QString root = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temporary.path() + "/com.velmora.app";
     QDir().mkpath(root);
     const QString file = root + "/Library.sqlite";
+    const QString scratch = root + "/bench-scratch";
+    QDir().mkpath(scratch);
 
-    std::fprintf(stderr, "Filling %d runs...\n", runs);
-    const auto fillStart = Clock::now();
-    fill(file, runs);
-    std::printf("filled %d runs in %.1f s, file %.1f MB\n", runs, millis(Clock::now() - fillStart) / 1000,
-                QFileInfo(file).size() / 1e6);
+    // A Library kept from an earlier run is measured as it is.
+    const bool filled = !QFileInfo::exists(file);
+    if (filled) {
+        std::fprintf(stderr, "Filling %d runs...\n", runs);
+        const auto fillStart = Clock::now();
+        fill(file, runs);
+        std::printf("filled %d runs in %.1f s, file %.1f MB\n", runs, millis(Clock::now() - fillStart) / 1000,
+                    QFileInfo(file).size() / 1e6);
+    }
 
-    // First opening: backup of the filled file at "v4", then "v5".
+    // First opening: backup of the filled file at "v4", then the later migrations.
     auto start = Clock::now();
     auto library = Library::open(root);
     const double openWithBackup = millis(Clock::now() - start);
@@ -248,31 +286,41 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "Library unavailable\n");
         return 1;
     }
-    {
-        SQLite::Database source(file.toStdString(), SQLite::OPEN_READONLY);
-        int n = 0;
-        const double ours = measure([&] {
-            const QString target = root + "/Backups/copy-" + QString::number(++n) + ".sqlite";
-            Library::copyDatabase(source, target);
-            QFile::remove(target);
-        });
-        const double shell = shellMeasure(file, ".backup " + root + "/Backups/shell-%N.sqlite");
-        row("backup of the filled file", ours, shell);
-    }
     QDir(root + "/Backups").removeRecursively();
+    {
+        // The same procedure on both sides: a fresh copy each run, removed after it, untimed.
+        const QString target = scratch + "/copy.sqlite";
+        SQLite::Database source(file.toStdString(), SQLite::OPEN_READONLY);
+        std::vector<double> times;
+        for (int i = 0; i < 7; ++i) {
+            const auto began = Clock::now();
+            Library::copyDatabase(source, target);
+            times.push_back(millis(Clock::now() - began));
+            QFile::remove(target);
+        }
+        const double shell = shellMeasureEach(
+            file, 7, [&](int) { return ".backup " + target; }, [&](int) { QFile::remove(target); });
+        row("backup of the filled file", median(times), shell);
+    }
     library.reset();
 
     const double opening = measure([&] { library = Library::open(root); });
     row("opening the filled Library", opening);
-    row("opening with backup and migration to v5", openWithBackup);
+    if (filled)
+        row("opening with backup and migrations", openWithBackup);
 
     auto listTime = [&](const char *what, const QString &query, std::optional<int> limit = 200) {
         const auto terms = Library::searchTerms(query);
+        QList<HistoryEntry::Statement> statements;
+        await(library->read([&](SQLite::Database &db) {
+            return HistoryEntry::fetchAll(db, terms, Library::Tasks, std::nullopt, limit, &statements).size();
+        }));
         int count = 0;
         const double ours = measure(
             [&] { count = int(await(library->historyEntries(Library::Tasks, std::nullopt, query, limit)).size()); });
+        // The shell gets the Library's page cache, as it would any connection setting.
         const double shell = shellMeasure(
-            file, inlineStatement(HistoryEntry::listStatement(terms, Library::Tasks, std::nullopt, limit)));
+            file, [sql = inlineStatements(statements)] { return sql; }, "PRAGMA cache_size = -65536;");
         char label[128];
         std::snprintf(label, sizeof label, "%s (%d)", what, count);
         row(label, ours, shell);
@@ -286,11 +334,42 @@ int main(int argc, char **argv) {
     listTime("search 3 terms, common", kCommon[0] + " " + kCommon[1] + " " + kCommon[2]);
     listTime("search 2-character Japanese term", kShortJapanese);
 
+    // A search of every run with the Japanese term, overtaken 10 ms after it started by a newer
+    // one: the time from the newer search's arrival until the old one has let go.
+    {
+        std::vector<double> times;
+        for (int i = 0; i < 7; ++i) {
+            bool settled = false;
+            Clock::time_point settledAt;
+            CancellationSource superseded;
+            auto old = [&]() -> QCoro::Task<> {
+                auto searching = library->historyEntries(Library::Tasks, std::nullopt, kShortJapanese, std::nullopt,
+                                                         superseded.token());
+                try {
+                    co_await std::move(searching);
+                } catch (...) {
+                }
+                settled = true;
+                settledAt = Clock::now();
+            }();
+            QEventLoop wait;
+            QTimer::singleShot(10, &wait, &QEventLoop::quit);
+            wait.exec();
+            const auto arrived = Clock::now();
+            superseded.cancel();
+            await(library->historyEntries(Library::Tasks, std::nullopt, kCommon[0], 200));
+            while (!settled)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            times.push_back(millis(settledAt - arrived));
+        }
+        row("superseded search let go", median(times));
+    }
+
     // One finished run recorded through a tool's write queue.
     {
         TextTaskHistory history(library, "translate");
         HistoryWriteQueue queue([history](QUuid id, QString text) { return history.updateOutput(id, text); },
-                                std::chrono::seconds(1), [] {});
+                                std::chrono::seconds(1));
         TextTaskHistory::Run run;
         run.input = QString::fromUtf8("Please review the numbers before Friday. ").repeated(6);
         run.output = QString::fromUtf8("金曜日までに数字を確認してください。").repeated(6);
@@ -303,15 +382,57 @@ int main(int argc, char **argv) {
             }(handle));
         });
         const QString now = literal(libraryDateString(libraryNow()));
-        const QString sql =
-            "BEGIN IMMEDIATE; INSERT INTO task VALUES ('B%N', 'translate', 'completed', " + now + ", " + now +
-            ", NULL); INSERT INTO artifact VALUES ('BI%N', 'B%N', NULL, 'input', 'text', 'en', " + literal(run.input) +
-            ", NULL, " + now + "); INSERT INTO artifact VALUES ('BO%N', 'B%N', 'B%N', 'output', " + "'text', 'ja', " +
-            literal(run.output) + ", NULL, " + now +
-            "); INSERT INTO activityEvent VALUES ('BE%N', 'B%N', 'B%N', 'translate', 'attemptFinished', 1, " + now +
-            ", 'Asia/Tokyo', 32400, 'completed', " + literal(measurementsJson(run.measurements)) + "); COMMIT;";
-        const double shell = shellMeasure(file, sql, "PRAGMA foreign_keys = ON; PRAGMA secure_delete = ON;");
+        const double shell = shellMeasure(
+            file,
+            [&] {
+                const QString task = literal(newUuidString());
+                return "BEGIN IMMEDIATE; INSERT INTO task VALUES (" + task + ", 'translate', 'completed', " + now +
+                       ", " + now + ", NULL); INSERT INTO artifact VALUES (" + literal(newUuidString()) + ", " + task +
+                       ", NULL, 'input', 'text', 'en', " + literal(run.input) + ", NULL, " + now +
+                       "); INSERT INTO artifact VALUES (" + literal(newUuidString()) + ", " + task + ", " + task +
+                       ", 'output', 'text', 'ja', " + literal(run.output) + ", NULL, " + now +
+                       "); INSERT INTO activityEvent VALUES (" + literal(newUuidString()) + ", " + task + ", " + task +
+                       ", 'translate', 'attemptFinished', 1, " + now + ", 'Asia/Tokyo', 32400, 'completed', " +
+                       literal(measurementsJson(run.measurements)) + "); COMMIT;";
+            },
+            "PRAGMA foreign_keys = ON; PRAGMA secure_delete = ON;");
         row("recording a run through the write queue", ours, shell);
     }
+
+    // Deleting one run's content, each time another run from the middle of the History.
+    {
+        QStringList ids;
+        {
+            SQLite::Database db(file.toStdString(), SQLite::OPEN_READONLY);
+            SQLite::Statement s(db, "SELECT id FROM task WHERE contentDeletedAt IS NULL ORDER BY createdAt "
+                                    "LIMIT 14 OFFSET ?");
+            s.bind(1, runs / 2);
+            while (s.executeStep())
+                ids.append(QString::fromStdString(s.getColumn(0).getString()));
+        }
+        std::vector<double> times;
+        for (int i = 0; i < 7; ++i) {
+            const auto began = Clock::now();
+            await([](std::shared_ptr<Library> l, QUuid id) -> QCoro::Task<bool> {
+                co_await l->deleteContent(id);
+                co_return true;
+            }(library, parseUuid(ids[i])));
+            times.push_back(millis(Clock::now() - began));
+        }
+        library.reset();
+        const double shell = shellMeasureEach(
+            file, 7,
+            [&](int i) {
+                const QString id = literal(ids[7 + i]);
+                return "BEGIN IMMEDIATE; DELETE FROM artifact WHERE taskId = " + id +
+                       "; UPDATE task SET contentDeletedAt = " + literal(libraryDateString(libraryNow())) +
+                       " WHERE id = " + id +
+                       "; COMMIT; INSERT INTO searchText(searchText) VALUES ('optimize'); "
+                       "PRAGMA wal_checkpoint(TRUNCATE);";
+            },
+            [](int) {}, "PRAGMA foreign_keys = ON; PRAGMA secure_delete = ON;");
+        row("deleting a run's content", median(times), shell);
+    }
+    QDir(scratch).removeRecursively();
     return 0;
 }

@@ -1,8 +1,8 @@
 // Converts one minute of 48 kHz stereo float input into a 16 kHz mono sample file with the
 // capture's writer, in 10 ms device buffers, and converts the same samples with sox in the
 // same run. Prints the CPU time of each and their ratio.
-#include "speech/speech_capture_fake.h"
-#include "speech/speech_pcm_writer.h"
+#include "speech/fakespeechcapturesource.h"
+#include "speech/speechpcmwriter.h"
 
 #include <QCoreApplication>
 #include <QFile>

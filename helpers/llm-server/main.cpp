@@ -19,12 +19,18 @@
 //   exitStatus      status of every scripted exit (default 7)
 //   exitAfter       exit in the middle of a stream after N pieces
 //   cutAfter        end the body after N pieces, without finish reason or end marker
+//   dropMidLineAfter  after N pieces, send half a line and drop the connection
+//   endlessLine     stream one "data:" line that never ends, until the client goes away
+//   plainDropAfter  answer a plain request with its full Content-Length but drop the
+//                   connection after this many bytes of the body
 //   injectAfter / injectLine   write the raw line after N pieces (e.g. "data: {oops")
 //   omitDone        end a finished stream without the "[DONE]" line
 //   ignoreTerm      ignore SIGTERM
 //   plainBody       answer plain requests with this raw body
-//   recordTo        append one JSON line per launch (arguments, environment) to <path>.launches
-//                   and each request body as one line to <path>.requests
+//   recordTo        append one JSON line per launch (arguments, environment) to <path>.launches,
+//                   each request body as one line to <path>.requests, a line per streamed piece
+//                   sent to <path>.pieces and one per stream whose client went away to
+//                   <path>.aborts
 
 #include <httplib.h>
 
@@ -64,6 +70,9 @@ struct Script {
     int exitStatus = 7;
     long exitAfter = -1;
     long cutAfter = -1;
+    long dropMidLineAfter = -1;
+    bool endlessLine = false;
+    long plainDropAfter = -1;
     long injectAfter = -1;
     std::string injectLine = "data: {oops";
     bool omitDone = false;
@@ -105,6 +114,9 @@ Script readScript(const std::string &path) {
     num("exitStatus", s.exitStatus);
     num("exitAfter", s.exitAfter);
     num("cutAfter", s.cutAfter);
+    num("dropMidLineAfter", s.dropMidLineAfter);
+    s.endlessLine = o.value(QLatin1String("endlessLine")).toBool();
+    num("plainDropAfter", s.plainDropAfter);
     num("injectAfter", s.injectAfter);
     str("injectLine", s.injectLine);
     s.omitDone = o.value(QLatin1String("omitDone")).toBool();
@@ -189,12 +201,13 @@ void pause(long ms) {
 
 std::mutex recordMutex;
 
-void record(const Script &script, const std::string &body) {
+// Appends one line to <recordTo><suffix>.
+void record(const Script &script, const char *suffix, const std::string &line) {
     if (script.recordTo.empty())
         return;
     std::lock_guard lock(recordMutex);
-    if (FILE *f = std::fopen((script.recordTo + ".requests").c_str(), "a")) {
-        std::fwrite(body.data(), 1, body.size(), f);
+    if (FILE *f = std::fopen((script.recordTo + suffix).c_str(), "a")) {
+        std::fwrite(line.data(), 1, line.size(), f);
         std::fputc('\n', f);
         std::fclose(f);
     }
@@ -309,11 +322,11 @@ int main(int argc, char **argv) {
             res.set_content("{\"error\":{\"message\":\"Invalid API Key\"}}", "application/json");
             return;
         }
+        record(script, ".requests", req.body);
         if (!isReady()) {
             res.status = 503;
             return;
         }
-        record(script, req.body);
         const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body));
         const QJsonObject body = doc.object();
         const QJsonArray messages = body.value(QLatin1String("messages")).toArray();
@@ -345,54 +358,85 @@ int main(int argc, char **argv) {
         const std::string usageJson = "{\"prompt_tokens\":" + std::to_string(promptTokens) +
                                       ",\"completion_tokens\":" + std::to_string(pieces.size()) + "}";
 
-        if (!stream && script.plainBody) {
-            res.set_content(*script.plainBody, "application/json");
-            return;
-        }
         if (!stream) {
             std::string all;
             for (const auto &p : pieces)
                 all += p;
             const std::string finish =
                 script.finishReason.empty() ? "" : ",\"finish_reason\":" + jsonString(script.finishReason);
-            res.set_content("{\"choices\":[{\"index\":0,\"message\":{\"role\":\"assistant\",\"content\":" +
-                                jsonString(all) + "}" + finish + "}],\"usage\":" + usageJson + "}",
-                            "application/json");
+            const std::string content = script.plainBody.value_or(
+                "{\"choices\":[{\"index\":0,\"message\":{\"role\":\"assistant\",\"content\":" + jsonString(all) + "}" +
+                finish + "}],\"usage\":" + usageJson + "}");
+            if (script.plainDropAfter < 0) {
+                res.set_content(content, "application/json");
+                return;
+            }
+            // The full length is announced, then the connection goes after part of the body.
+            res.set_content_provider(content.size(), "application/json",
+                                     [content, cut = std::min(size_t(script.plainDropAfter), content.size())](
+                                         size_t, size_t, httplib::DataSink &sink) {
+                                         // In pieces, as a server writes a body it produces.
+                                         for (size_t at = 0; at < cut; at += 8000) {
+                                             if (!sink.write(content.data() + at, std::min<size_t>(8000, cut - at)))
+                                                 break;
+                                         }
+                                         return false;
+                                     });
             return;
         }
 
-        res.set_chunked_content_provider(
-            "text/event-stream", [&script, pieces, usage, usageJson](size_t, httplib::DataSink &sink) {
-                auto send = [&](const std::string &text) { return sink.write(text.data(), text.size()); };
-                for (size_t i = 0; i < pieces.size(); ++i) {
-                    if (long(i) == script.exitAfter)
-                        std::_Exit(script.exitStatus);
-                    if (long(i) == script.cutAfter) {
-                        sink.done();
-                        return true;
-                    }
-                    if (long(i) == script.injectAfter && !send(script.injectLine + "\n\n"))
-                        return false;
-                    pause(script.tokenDelayMs);
-                    if (!send(chunk(pieces[i], {})))
-                        return false;
-                }
-                if (long(pieces.size()) == script.exitAfter)
-                    std::_Exit(script.exitStatus);
-                if (long(pieces.size()) == script.cutAfter) {
-                    sink.done();
-                    return true;
-                }
-                if (long(pieces.size()) == script.injectAfter)
-                    send(script.injectLine + "\n\n");
-                send(chunk({}, script.finishReason));
-                if (usage)
-                    send("data: {\"choices\":[],\"usage\":" + usageJson + "}\n\n");
-                if (!script.omitDone)
-                    send("data: [DONE]\n\n");
-                sink.done();
-                return true;
-            });
+        res.set_chunked_content_provider("text/event-stream",
+                                         [&script, pieces, usage, usageJson](size_t, httplib::DataSink &sink) {
+                                             auto send = [&](const std::string &text) {
+                                                 if (sink.write(text.data(), text.size()))
+                                                     return true;
+                                                 record(script, ".aborts", "aborted");
+                                                 return false;
+                                             };
+                                             if (script.endlessLine) {
+                                                 const std::string block(65536, 'a');
+                                                 if (!send("data: "))
+                                                     return false;
+                                                 while (send(block)) {
+                                                 }
+                                                 return false;
+                                             }
+                                             // What happens before piece i (i == the number of pieces: before the end);
+                                             // false when the stream is over.
+                                             auto before = [&](long i) {
+                                                 if (i == script.exitAfter)
+                                                     std::_Exit(script.exitStatus);
+                                                 if (i == script.cutAfter) {
+                                                     sink.done();
+                                                     return false;
+                                                 }
+                                                 if (i == script.dropMidLineAfter) {
+                                                     const std::string line = chunk("half", {});
+                                                     send(line.substr(0, line.size() / 2));
+                                                     return false;
+                                                 }
+                                                 if (i == script.injectAfter && !send(script.injectLine + "\n\n"))
+                                                     return false;
+                                                 return true;
+                                             };
+                                             for (size_t i = 0; i < pieces.size(); ++i) {
+                                                 if (!before(long(i)))
+                                                     return long(i) == script.cutAfter;
+                                                 pause(script.tokenDelayMs);
+                                                 if (!send(chunk(pieces[i], {})))
+                                                     return false;
+                                                 record(script, ".pieces", std::to_string(i));
+                                             }
+                                             if (!before(long(pieces.size())))
+                                                 return long(pieces.size()) == script.cutAfter;
+                                             send(chunk({}, script.finishReason));
+                                             if (usage)
+                                                 send("data: {\"choices\":[],\"usage\":" + usageJson + "}\n\n");
+                                             if (!script.omitDone)
+                                                 send("data: [DONE]\n\n");
+                                             sink.done();
+                                             return true;
+                                         });
     });
 
     if (!server.listen("127.0.0.1", port)) {

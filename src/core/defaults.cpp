@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "core/paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -53,6 +54,19 @@ std::optional<bool> parseBool(const QString &text) {
 
 Defaults::Defaults(QString filePath, QObject *parent) : QObject(parent), m_path(std::move(filePath)) {
     load();
+    connect(&m_saver, &Debouncer::fired, this, &Defaults::save);
+    if (auto *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &Defaults::flush);
+}
+
+Defaults::~Defaults() {
+    flush();
+}
+
+void Defaults::flush() {
+    m_saver.cancel();
+    if (m_dirty)
+        save();
 }
 
 QString Defaults::standardFilePath() {
@@ -215,8 +229,7 @@ void Defaults::setData(const QString &key, const QByteArray &v) {
 void Defaults::remove(const QString &key) {
     if (m_values.remove(key) == 0)
         return;
-    save();
-    emit changed(key);
+    changedValue(key);
 }
 
 void Defaults::set(const QString &key, Type type, QVariant value) {
@@ -224,7 +237,14 @@ void Defaults::set(const QString &key, Type type, QVariant value) {
     if (it != m_values.end() && it->type == type && it->value == value)
         return;
     m_values.insert(key, Entry{type, std::move(value)});
-    save();
+    changedValue(key);
+}
+
+void Defaults::changedValue(const QString &key) {
+    if (!m_path.isEmpty()) {
+        m_dirty = true;
+        m_saver.trigger();
+    }
     emit changed(key);
 }
 
@@ -304,6 +324,7 @@ void Defaults::load() {
 }
 
 void Defaults::save() {
+    m_dirty = false;
     if (m_path.isEmpty())
         return;
     QJsonObject values;

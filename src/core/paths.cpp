@@ -42,21 +42,29 @@ QString helpersFolder() {
     return QDir::currentPath();
 }
 
-void ensureFolder(const QString &path, bool ownerOnly) {
+void ensureFolder(const QString &path, FolderAccess access) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::stat(native.constData(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
             throw PosixError(ENOTDIR);
-    } else {
-        if (errno != ENOENT)
-            throw PosixError(errno);
-        const QString parent = QFileInfo(path).absolutePath();
-        if (parent != path)
-            ensureFolder(parent, false);
-        if (::mkdir(native.constData(), ownerOnly ? 0700 : 0755) != 0 && errno != EEXIST)
-            throw PosixError(errno);
+        return;
     }
+    if (errno != ENOENT)
+        throw PosixError(errno);
+    const QString parent = QFileInfo(path).absolutePath();
+    if (parent != path)
+        ensureFolder(parent, access);
+    const bool ownerOnly = access == FolderAccess::OwnerOnly;
+    if (::mkdir(native.constData(), ownerOnly ? 0700 : 0777) != 0) {
+        if (errno != EEXIST)
+            throw PosixError(errno);
+        // Made meanwhile by someone else: accepted as it is, if it is a folder.
+        if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            throw PosixError(ENOTDIR);
+        return;
+    }
+    // The umask may have taken more than it should from a private folder.
     if (ownerOnly && ::chmod(native.constData(), 0700) != 0)
         throw PosixError(errno);
 }

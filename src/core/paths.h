@@ -18,9 +18,15 @@ QString temporaryFolder();
 // VELMORA_HELPERS_DIR when set).
 QString helpersFolder();
 
-// Creates the folder and its parents; with ownerOnly the folder itself gets mode 0700 (also
-// when it already existed). Throws PosixError on failure.
-void ensureFolder(const QString &path, bool ownerOnly = false);
+enum class FolderAccess {
+    Default,   // what the umask leaves of 0777
+    OwnerOnly, // 0700: private to the user
+};
+
+// Creates the folder with any missing parents, each folder it creates getting the access; an
+// existing folder is accepted as it is. Throws PosixError with the file system's error
+// (ENOTDIR when something other than a folder is in the way).
+void ensureFolder(const QString &path, FolderAccess access = FolderAccess::Default);
 
 } // namespace Paths
 } // namespace velmora

@@ -5,11 +5,13 @@
 namespace velmora {
 
 DraftStoreBase::DraftStoreBase(std::shared_ptr<Library> library, QString tool, QObject *parent)
-    : QObject(parent), m_library(std::move(library)), m_tool(std::move(tool)) {}
-
-DraftStoreBase::~DraftStoreBase() {
-    cancelTimer();
+    : QObject(parent), m_library(std::move(library)), m_tool(std::move(tool)) {
+    // A throttle: the first change starts the interval, later ones join it, and the newest
+    // value is written when it ends.
+    connect(&m_throttle, &Debouncer::fired, this, &DraftStoreBase::saveLatest);
 }
+
+DraftStoreBase::~DraftStoreBase() = default;
 
 void DraftStoreBase::setSaveFailed(bool failed) {
     if (m_saveFailed == failed)
@@ -44,31 +46,6 @@ void DraftStoreBase::logLoadFailure(const std::exception_ptr &error) const {
     Log::library().error("Draft load failed (%{public}s): %{public}s", {m_tool, Log::errorCode(error)});
 }
 
-void DraftStoreBase::cancelTimer() {
-    if (m_timer) {
-        m_timer->cancel();
-        m_timer.reset();
-    }
-}
-
-void DraftStoreBase::startTimer() {
-    if (m_timer)
-        return; // a throttle: the running timer writes the newest value
-    m_timer.emplace();
-    saveAfterInterval(QPointer(this), m_timer->token()); // runs on by itself
-}
-
-QCoro::Task<> DraftStoreBase::saveAfterInterval(QPointer<DraftStoreBase> store, CancellationToken token) {
-    try {
-        co_await sleepFor(kInterval, token);
-    } catch (...) {
-    }
-    if (!store || token.isCancelled())
-        co_return;
-    store->m_timer.reset();
-    store->saveLatest();
-}
-
 void DraftStoreBase::saveLatest() {
     if (!hasLatest())
         return;
@@ -95,13 +72,14 @@ QCoro::Task<> DraftStoreBase::remove(std::shared_ptr<Library> library, QString t
 }
 
 void DraftStoreBase::enqueue(Operation operation) {
-    m_tail = SharedTask<void>(runQueued(QPointer(this), m_tail, std::move(operation), m_library, m_tool));
+    QPointer<DraftStoreBase> self(this);
+    m_operations.post([self, operation = std::move(operation), library = m_library, tool = m_tool] {
+        return runQueued(self, operation, library, tool);
+    });
 }
 
-QCoro::Task<> DraftStoreBase::runQueued(QPointer<DraftStoreBase> store, SharedTask<void> predecessor,
-                                        Operation operation, std::shared_ptr<Library> library, QString tool) {
-    if (predecessor.isValid())
-        co_await predecessor;
+QCoro::Task<> DraftStoreBase::runQueued(QPointer<DraftStoreBase> store, Operation operation,
+                                        std::shared_ptr<Library> library, QString tool) {
     bool failed = false;
     try {
         auto running = operation(library);
@@ -116,18 +94,17 @@ QCoro::Task<> DraftStoreBase::runQueued(QPointer<DraftStoreBase> store, SharedTa
 }
 
 void DraftStoreBase::clear() {
-    cancelTimer();
+    m_throttle.cancel();
     dropLatest();
     const QString tool = m_tool;
     enqueue([tool](std::shared_ptr<Library> library) { return remove(std::move(library), tool); });
 }
 
 QCoro::Task<> DraftStoreBase::flush() {
-    cancelTimer();
+    m_throttle.cancel();
     saveLatest();
-    SharedTask<void> tail = m_tail;
-    if (tail.isValid())
-        co_await tail;
+    auto draining = m_operations.drain();
+    co_await std::move(draining);
 }
 
 } // namespace velmora

@@ -5,7 +5,11 @@
 // first change starts a one-second timer and the newest value is written when it fires.
 // Writes and deletions run one after another in call order.
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
+#include "core/continuousclock.h"
+#include "core/debouncer.h"
+#include "core/serialqueue.h"
+#include "core/sharedtask.h"
 #include "library/library.h"
 
 #include <QJsonDocument>
@@ -41,7 +45,7 @@ public:
 
     bool saveFailed() const { return m_saveFailed; }
     const QString &tool() const { return m_tool; }
-    bool timerRunning() const { return m_timer.has_value(); }
+    bool timerRunning() const { return m_throttle.isPending(); }
 
     // Drops any waiting value and queues the deletion of the row.
     void clear();
@@ -57,7 +61,7 @@ protected:
     QCoro::Task<std::optional<QString>> loadContent();
     void logLoadFailure(const std::exception_ptr &error) const;
     // Starts the throttle timer unless it runs.
-    void startTimer();
+    void startTimer() { m_throttle.trigger(); }
     // Queues writing the content that encode() makes (run off the main thread).
     void enqueueWrite(std::function<QString()> encode);
 
@@ -69,20 +73,18 @@ protected:
 private:
     using Operation = std::function<QCoro::Task<>(std::shared_ptr<Library>)>;
     void enqueue(Operation operation);
-    static QCoro::Task<> runQueued(QPointer<DraftStoreBase> store, SharedTask<void> predecessor, Operation operation,
+    static QCoro::Task<> runQueued(QPointer<DraftStoreBase> store, Operation operation,
                                    std::shared_ptr<Library> library, QString tool);
-    static QCoro::Task<> saveAfterInterval(QPointer<DraftStoreBase> store, CancellationToken token);
     static QCoro::Task<> write(std::shared_ptr<Library> library, QString tool, std::function<QString()> encode);
     static QCoro::Task<> remove(std::shared_ptr<Library> library, QString tool);
     static QCoro::Task<std::optional<LibraryDraft>> fetch(std::shared_ptr<Library> library, QString tool);
-    void cancelTimer();
     void setSaveFailed(bool failed);
 
     std::shared_ptr<Library> m_library;
     QString m_tool;
     bool m_saveFailed = false;
-    std::optional<CancellationSource> m_timer;
-    SharedTask<void> m_tail;
+    Debouncer m_throttle{Debouncer::Mode::Throttling, kInterval};
+    SerialQueue m_operations;
 };
 
 template <DraftValue T>
@@ -109,8 +111,6 @@ public:
         m_latest = std::move(value);
         startTimer();
     }
-
-    const std::optional<T> &latest() const { return m_latest; }
 
     static T decode(const QString &content) {
         QJsonParseError error{};

@@ -14,68 +14,205 @@ HistoryEntry HistoryEntry::fromRow(const SQLite::Statement &row) {
     e.tool = column::text(row, "tool");
     e.createdAt = column::date(row, "createdAt");
     e.text = column::optionalText(row, "text");
-    if (auto outcome = column::optionalText(row, "outcome")) {
-        e.outcome = ActivityEvent::outcomeFromString(*outcome);
-        if (!e.outcome)
-            throw LibraryDecodingError(QStringLiteral("unknown outcome \"%1\"").arg(*outcome));
-    }
+    e.outcome = column::optionalOutcome(row, "outcome");
     e.audioPath = column::optionalText(row, "audioPath");
     e.matchText = column::optionalText(row, "matchText");
     return e;
 }
 
-HistoryEntry::Statement HistoryEntry::listStatement(const std::optional<QStringList> &terms, int sources,
-                                                    const std::optional<QSet<QString>> &tools,
-                                                    std::optional<int> limit) {
-    Statement out;
+namespace {
+
+// A statement under construction: its text and its arguments in the order of their places.
+struct Builder {
     QString sql;
-    if (terms) {
-        const Library::HitQuery hit = Library::searchHitQuery(*terms);
-        sql += QStringLiteral("WITH hit AS (") + hit.sql + QStringLiteral(") ");
-        out.arguments += hit.arguments;
+    QStringList arguments;
+    Builder &add(const QString &text, const QStringList &args = {}) {
+        sql += text;
+        arguments += args;
+        return *this;
     }
-    QStringList parts;
-    if (sources & Library::Tasks) {
-        QString part = QStringLiteral(
-            "SELECT t.id, t.tool, t.createdAt,\n"
-            "  (SELECT a.text FROM artifact a WHERE a.taskId = t.id AND a.role = 'output' AND a.kind = 'text'\n"
-            "   ORDER BY a.createdAt DESC LIMIT 1) AS text,\n"
-            "  (SELECT e.outcome FROM activityEvent e WHERE e.taskId = t.id AND e.kind = 'attemptFinished'\n"
-            "   ORDER BY e.occurredAt DESC LIMIT 1) AS outcome,\n"
-            "  (SELECT a.filePath FROM artifact a WHERE a.taskId = t.id AND a.kind = 'audio'\n"
-            "   ORDER BY a.createdAt DESC LIMIT 1) AS audioPath,");
-        part += terms ? QStringLiteral(" h.text AS matchText FROM task t JOIN hit h ON h.taskId = t.id AND h.rank = 1")
-                      : QStringLiteral(" NULL AS matchText FROM task t");
-        part += QStringLiteral(" WHERE t.status != 'active' AND t.contentDeletedAt IS NULL");
-        if (tools) {
-            QStringList sorted(tools->begin(), tools->end());
-            std::sort(sorted.begin(), sorted.end());
-            part += QStringLiteral(" AND t.tool IN (") + QStringList(sorted.size(), QStringLiteral("?")).join(u',') +
-                    QStringLiteral(")");
-            out.arguments += sorted;
-        }
-        parts.append(part);
-    }
-    if (sources & Library::Notes) {
-        parts.append(QStringLiteral("SELECT n.id, 'notes' AS tool, n.updatedAt AS createdAt, n.text,\n"
-                                    "  NULL AS outcome, NULL AS audioPath, ") +
-                     (terms ? QStringLiteral("h.text") : QStringLiteral("NULL")) +
-                     QStringLiteral(" AS matchText\nFROM note n ") +
-                     (terms ? QStringLiteral("JOIN hit h ON h.noteId = n.id") : QString()));
-    }
-    sql += parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY createdAt DESC");
-    if (limit)
-        sql += QStringLiteral(" LIMIT ") + QString::number(*limit);
-    out.sql = sql;
-    return out;
+};
+
+// A search whose page lies among this many hits goes from the hits to their runs; with more
+// hits, walking the runs newest first reaches a page sooner.
+qsizetype probeLimit(int limit) {
+    return std::max<qsizetype>(1, limit) * 20;
 }
 
+// How the page's rows are chosen.
+enum class Plan {
+    Plain,     // no search
+    Hits,      // from the hit table: the given hit rows, or every hit without them
+    RunsFirst, // runs newest first, each tested for a hit, up to the limit
+};
+
+struct ListRequest {
+    const std::optional<QStringList> &terms;
+    int sources;
+    const std::optional<QSet<QString>> &tools;
+    std::optional<int> limit;
+};
+
+QString limitClause(std::optional<int> limit) {
+    return limit ? QStringLiteral(" LIMIT ") + QString::number(*limit) : QString();
+}
+
+// The text of a RunsFirst search's best hit among the texts of `owner` (a task's artifacts
+// or a note) named `alias`: the long terms through the hit rows gathered once, with the unary
+// plus so SQLite tests membership instead of probing its index once per gathered row, the short
+// terms on the text itself (the very text searchText holds).
+void addBestHit(Builder &b, const QStringList &terms, bool note) {
+    const QString text = note ? QStringLiteral("n.text") : QStringLiteral("a.text");
+    const Library::SearchFilter filter = Library::searchFilter(terms, text);
+    QStringList conditions;
+    if (filter.phrases)
+        conditions.append(QStringLiteral("+s.id IN (SELECT rowid FROM searchText WHERE searchText MATCH ?)"));
+    conditions += filter.textConditions;
+    QStringList arguments;
+    if (filter.phrases)
+        arguments.append(*filter.phrases);
+    arguments += filter.textArguments;
+    if (note) {
+        b.add(QStringLiteral("(SELECT n.text FROM searchSource s WHERE s.sourceId = n.id AND ") +
+                  conditions.join(QStringLiteral(" AND ")) + QStringLiteral(")"),
+              arguments);
+    } else {
+        b.add(QStringLiteral("(SELECT a.text FROM artifact a") +
+                  (filter.phrases ? QStringLiteral(" JOIN searchSource s ON s.sourceId = a.id") : QString()) +
+                  QStringLiteral(" WHERE a.taskId = t.id AND a.text IS NOT NULL AND ") +
+                  conditions.join(QStringLiteral(" AND ")) +
+                  QStringLiteral(" ORDER BY a.role = 'output' DESC, a.createdAt DESC LIMIT 1)"),
+              arguments);
+    }
+}
+
+HistoryEntry::Statement listStatement(const ListRequest &request, Plan plan, const QStringList &hitRows) {
+    Builder b;
+    const bool both = (request.sources & Library::Tasks) && (request.sources & Library::Notes);
+
+    b.add(QStringLiteral("WITH "));
+    if (plan == Plan::Hits && hitRows.isEmpty()) {
+        const Library::HitQuery where = Library::searchFilter(*request.terms).where();
+        b.add(QStringLiteral("hit AS (") + Library::searchHitSql(where.sql) + QStringLiteral("),\n"), where.arguments);
+    } else if (plan == Plan::Hits) {
+        b.add(QStringLiteral("hit AS (") +
+                  Library::searchHitSql(QStringLiteral("searchText.rowid IN (SELECT value FROM json_each(?))")) +
+                  QStringLiteral("),\n"),
+              {QLatin1Char('[') + hitRows.join(QLatin1Char(',')) + QLatin1Char(']')});
+    }
+
+    // The page: ids, sort keys and the best hit only, limited before anything else is looked up;
+    // materialized, so its limit is never taken over by the outer sort (which would then look at
+    // every run).
+    // A RunsFirst part tests the runs newest first in a subquery whose LIMIT keeps SQLite from
+    // merging it into the outer query, which stops at the page's end.
+    b.add(QStringLiteral("page AS MATERIALIZED ("));
+    if (both)
+        b.add(QStringLiteral("SELECT * FROM ("));
+    if (request.sources & Library::Tasks) {
+        if (plan == Plan::RunsFirst)
+            b.add(QStringLiteral("SELECT * FROM ("));
+        b.add(QStringLiteral("SELECT t.id, t.tool, t.createdAt, 0 AS isNote, NULL AS noteText, "));
+        if (plan == Plan::Plain)
+            b.add(QStringLiteral("NULL"));
+        else if (plan == Plan::Hits)
+            b.add(QStringLiteral("h.text"));
+        else
+            addBestHit(b, *request.terms, false);
+        b.add(QStringLiteral(" AS matchText FROM task t"));
+        if (plan == Plan::Hits)
+            b.add(QStringLiteral(" JOIN hit h ON h.taskId = t.id AND h.rank = 1"));
+        b.add(QStringLiteral(" WHERE t.status != 'active' AND t.contentDeletedAt IS NULL"));
+        if (request.tools) {
+            QStringList sorted(request.tools->begin(), request.tools->end());
+            std::sort(sorted.begin(), sorted.end());
+            // A search walks the runs newest first whatever the tools.
+            b.add((plan == Plan::RunsFirst ? QStringLiteral(" AND +t.tool IN (") : QStringLiteral(" AND t.tool IN (")) +
+                      QStringList(sorted.size(), QStringLiteral("?")).join(u',') + QStringLiteral(")"),
+                  sorted);
+        }
+        if (plan == Plan::RunsFirst)
+            b.add(QStringLiteral(" ORDER BY t.createdAt DESC LIMIT -1) WHERE matchText IS NOT NULL") +
+                  limitClause(request.limit));
+        else
+            b.add(QStringLiteral(" ORDER BY t.createdAt DESC") + limitClause(request.limit));
+    }
+    if (both)
+        b.add(QStringLiteral(") UNION ALL SELECT * FROM ("));
+    if (request.sources & Library::Notes) {
+        if (plan == Plan::RunsFirst)
+            b.add(QStringLiteral("SELECT * FROM ("));
+        b.add(QStringLiteral("SELECT n.id, 'notes' AS tool, n.updatedAt AS createdAt, 1 AS isNote, "
+                             "n.text AS noteText, "));
+        if (plan == Plan::Plain)
+            b.add(QStringLiteral("NULL AS matchText FROM note n"));
+        else if (plan == Plan::Hits)
+            b.add(QStringLiteral("h.text AS matchText FROM note n JOIN hit h ON h.noteId = n.id"));
+        else {
+            addBestHit(b, *request.terms, true);
+            b.add(QStringLiteral(" AS matchText FROM note n"));
+        }
+        if (plan == Plan::RunsFirst)
+            b.add(QStringLiteral(" ORDER BY n.updatedAt DESC LIMIT -1) WHERE matchText IS NOT NULL") +
+                  limitClause(request.limit));
+        else
+            b.add(QStringLiteral(" ORDER BY n.updatedAt DESC") + limitClause(request.limit));
+    }
+    if (both)
+        b.add(QStringLiteral(") ORDER BY createdAt DESC") + limitClause(request.limit));
+    b.add(QStringLiteral(")\n"));
+
+    // The fields of the page's rows.
+    b.add(QStringLiteral(
+        "SELECT p.id, p.tool, p.createdAt,\n"
+        "  CASE WHEN p.isNote THEN p.noteText ELSE\n"
+        "  (SELECT a.text FROM artifact a WHERE a.taskId = p.id AND a.role = 'output' AND a.kind = 'text'\n"
+        "   ORDER BY a.createdAt DESC LIMIT 1) END AS text,\n"
+        "  (SELECT e.outcome FROM activityEvent e WHERE e.taskId = p.id AND e.kind = 'attemptFinished'\n"
+        "   ORDER BY e.occurredAt DESC LIMIT 1) AS outcome,\n"
+        "  (SELECT a.filePath FROM artifact a WHERE a.taskId = p.id AND a.kind = 'audio'\n"
+        "   ORDER BY a.createdAt DESC LIMIT 1) AS audioPath,\n"
+        "  p.matchText\n"
+        "FROM page p ORDER BY p.createdAt DESC"));
+    return {b.sql, b.arguments};
+}
+
+void bindAll(SQLite::Statement &s, const QStringList &arguments) {
+    for (int i = 0; i < arguments.size(); ++i)
+        bind::text(s, i + 1, arguments[i]);
+}
+
+} // namespace
+
 QList<HistoryEntry> HistoryEntry::fetchAll(SQLite::Database &db, const std::optional<QStringList> &terms, int sources,
-                                           const std::optional<QSet<QString>> &tools, std::optional<int> limit) {
-    const Statement statement = listStatement(terms, sources, tools, limit);
+                                           const std::optional<QSet<QString>> &tools, std::optional<int> limit,
+                                           QList<Statement> *ran) {
+    Plan plan = terms ? Plan::Hits : Plan::Plain;
+    QStringList hitRows;
+    if (terms && limit) {
+        // A bounded look at the hits decides the plan; when they are few, it has found them all.
+        const Library::HitQuery where = Library::searchFilter(*terms).where();
+        const qsizetype bound = probeLimit(*limit);
+        const Statement probe{QStringLiteral("SELECT searchText.rowid FROM searchText WHERE ") + where.sql +
+                                  QStringLiteral(" LIMIT ") + QString::number(bound),
+                              where.arguments};
+        if (ran)
+            ran->append(probe);
+        SQLite::Statement s(db, probe.sql.toStdString());
+        bindAll(s, probe.arguments);
+        while (s.executeStep())
+            hitRows.append(QString::number(s.getColumn(0).getInt64()));
+        if (hitRows.size() >= bound)
+            plan = Plan::RunsFirst;
+        else if (hitRows.isEmpty())
+            return {};
+    }
+    const Statement statement =
+        listStatement({terms, sources, tools, limit}, plan, plan == Plan::Hits ? hitRows : QStringList());
+    if (ran)
+        ran->append(statement);
     SQLite::Statement s(db, statement.sql.toStdString());
-    for (int i = 0; i < statement.arguments.size(); ++i)
-        bind::text(s, i + 1, statement.arguments[i]);
+    bindAll(s, statement.arguments);
     QList<HistoryEntry> out;
     while (s.executeStep())
         out.append(fromRow(s));

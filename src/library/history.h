@@ -27,20 +27,18 @@ struct HistoryEntry {
     bool operator==(const HistoryEntry &) const = default;
 
     static HistoryEntry fromRow(const SQLite::Statement &row);
-    // sources: Library::Tasks and/or Library::Notes; terms from Library::searchTerms.
-    static QList<HistoryEntry> fetchAll(SQLite::Database &db, const std::optional<QStringList> &terms, int sources,
-                                        const std::optional<QSet<QString>> &tools, std::optional<int> limit);
-    static QSet<QString> fetchUsedTools(SQLite::Database &db);
-    // Tools by their newest visible entry, newest first.
-    static QStringList fetchRecentTools(SQLite::Database &db, int limit);
-
     struct Statement {
         QString sql;
         QStringList arguments;
     };
-    // The list statement and its arguments, as fetchAll runs it.
-    static Statement listStatement(const std::optional<QStringList> &terms, int sources,
-                                   const std::optional<QSet<QString>> &tools, std::optional<int> limit);
+    // sources: Library::Tasks and/or Library::Notes; terms from Library::searchTerms. The
+    // statements run are appended to `ran` when given.
+    static QList<HistoryEntry> fetchAll(SQLite::Database &db, const std::optional<QStringList> &terms, int sources,
+                                        const std::optional<QSet<QString>> &tools, std::optional<int> limit,
+                                        QList<Statement> *ran = nullptr);
+    static QSet<QString> fetchUsedTools(SQLite::Database &db);
+    // Tools by their newest visible entry, newest first.
+    static QStringList fetchRecentTools(SQLite::Database &db, int limit);
 };
 
 struct HistoryEntryDetail {

@@ -2,13 +2,13 @@
 
 namespace velmora {
 
-HistoryWriteQueue::HistoryWriteQueue(UpdateOutput updateOutput, std::chrono::milliseconds editDelay,
-                                     std::function<void()> changed, QObject *parent)
-    : QObject(parent), m_updateOutput(std::move(updateOutput)), m_editDelay(editDelay), m_changed(std::move(changed)) {}
-
-HistoryWriteQueue::~HistoryWriteQueue() {
-    cancelTimer();
+HistoryWriteQueue::HistoryWriteQueue(UpdateOutput updateOutput, std::chrono::milliseconds editDelay, QObject *parent)
+    : QObject(parent), m_updateOutput(std::move(updateOutput)), m_editDelay(Debouncer::Mode::Sliding, editDelay) {
+    // Each edit restarts the delay: a run's text is written once its edits pause.
+    connect(&m_editDelay, &Debouncer::fired, this, &HistoryWriteQueue::flush);
 }
+
+HistoryWriteQueue::~HistoryWriteQueue() = default;
 
 void HistoryWriteQueue::setSaveFailed(bool failed) {
     if (m_saveFailed == failed)
@@ -19,10 +19,7 @@ void HistoryWriteQueue::setSaveFailed(bool failed) {
 
 template <typename T>
 QCoro::Task<std::optional<T>> HistoryWriteQueue::runWrite(QPointer<HistoryWriteQueue> queue,
-                                                          SharedTask<void> predecessor,
                                                           std::function<QCoro::Task<T>()> operation) {
-    if (predecessor.isValid())
-        co_await predecessor;
     std::optional<T> result;
     bool failed = false;
     try {
@@ -34,22 +31,17 @@ QCoro::Task<std::optional<T>> HistoryWriteQueue::runWrite(QPointer<HistoryWriteQ
     }
     if (queue) {
         queue->setSaveFailed(failed);
-        if (!failed && queue->m_changed)
-            queue->m_changed();
+        if (!failed)
+            emit queue->changed();
     }
     co_return result;
 }
 
 template <typename T>
-QCoro::Task<> HistoryWriteQueue::completion(SharedTask<std::optional<T>> write) {
-    co_await write;
-}
-
-template <typename T>
 SharedTask<std::optional<T>> HistoryWriteQueue::queue(std::function<QCoro::Task<T>()> operation) {
-    SharedTask<std::optional<T>> write(runWrite<T>(QPointer(this), m_tail, std::move(operation)));
-    m_tail = SharedTask<void>(completion<T>(write));
-    return write;
+    QPointer<HistoryWriteQueue> self(this);
+    return SharedTask<std::optional<T>>(
+        m_writes.run<std::optional<T>>([self, operation] { return runWrite<T>(self, operation); }));
 }
 
 SharedTask<std::optional<bool>> HistoryWriteQueue::enqueue(std::function<QCoro::Task<bool>()> operation) {
@@ -60,43 +52,22 @@ SharedTask<std::optional<QUuid>> HistoryWriteQueue::record(std::function<QCoro::
     return queue<QUuid>(std::move(operation));
 }
 
-void HistoryWriteQueue::cancelTimer() {
-    if (m_editTimer) {
-        m_editTimer->cancel();
-        m_editTimer.reset();
-    }
-}
-
-QCoro::Task<> HistoryWriteQueue::editTimer(QPointer<HistoryWriteQueue> queue, std::chrono::milliseconds delay,
-                                           CancellationToken token) {
-    try {
-        co_await sleepFor(delay, token);
-    } catch (...) {
-        co_return;
-    }
-    if (token.isCancelled() || !queue)
-        co_return;
-    queue->flush();
-}
-
 void HistoryWriteQueue::scheduleEdit(QUuid taskId, QString text) {
     if (m_pendingEdit && m_pendingEdit->first != taskId)
         flush();
     m_pendingEdit = std::make_pair(taskId, std::move(text));
-    cancelTimer();
-    m_editTimer.emplace();
-    editTimer(QPointer(this), m_editDelay, m_editTimer->token()); // runs on by itself
+    m_editDelay.trigger();
 }
 
 QCoro::Task<> HistoryWriteQueue::reportMissing(QPointer<HistoryWriteQueue> queue, SharedTask<std::optional<bool>> write,
                                                QUuid taskId) {
     const std::optional<bool> written = co_await write;
     if (written == false && queue)
-        queue->m_onMissing(taskId);
+        emit queue->missing(taskId);
 }
 
 void HistoryWriteQueue::flush() {
-    cancelTimer();
+    m_editDelay.cancel();
     if (!m_pendingEdit)
         return;
     auto [taskId, text] = std::move(*m_pendingEdit);
@@ -108,9 +79,8 @@ void HistoryWriteQueue::flush() {
 
 QCoro::Task<> HistoryWriteQueue::flushAndWait() {
     flush();
-    SharedTask<void> tail = m_tail;
-    if (tail.isValid())
-        co_await tail;
+    auto draining = m_writes.drain();
+    co_await std::move(draining);
 }
 
 } // namespace velmora

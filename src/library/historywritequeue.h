@@ -4,7 +4,11 @@
 // keeps saveFailed for the most recent write, and writes edits of a shown result's text one
 // edit delay after the last edit of that run.
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
+#include "core/continuousclock.h"
+#include "core/debouncer.h"
+#include "core/serialqueue.h"
+#include "core/sharedtask.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,7 +17,6 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <optional>
 
 namespace velmora {
@@ -24,13 +27,10 @@ public:
     // Writes a run's new output text; false when the run has nothing to update any more.
     using UpdateOutput = std::function<QCoro::Task<bool>(QUuid taskId, QString text)>;
 
-    HistoryWriteQueue(UpdateOutput updateOutput, std::chrono::milliseconds editDelay, std::function<void()> changed,
-                      QObject *parent = nullptr);
+    HistoryWriteQueue(UpdateOutput updateOutput, std::chrono::milliseconds editDelay, QObject *parent = nullptr);
     ~HistoryWriteQueue() override;
 
     bool saveFailed() const { return m_saveFailed; }
-    // Called with a run's id when its delayed edit found nothing to update.
-    void setOnMissing(std::function<void(QUuid)> onMissing) { m_onMissing = std::move(onMissing); }
 
     // Queues a write behind every earlier one; the handle yields its value, or none when it failed.
     SharedTask<std::optional<bool>> enqueue(std::function<QCoro::Task<bool>()> operation);
@@ -44,30 +44,26 @@ public:
 
 signals:
     void saveFailedChanged(bool saveFailed);
+    // After every write that succeeded.
+    void changed();
+    // A delayed edit found its run gone: missing, its content deleted, or without an output text.
+    void missing(QUuid taskId);
 
 private:
     template <typename T>
     SharedTask<std::optional<T>> queue(std::function<QCoro::Task<T>()> operation);
     template <typename T>
-    static QCoro::Task<std::optional<T>> runWrite(QPointer<HistoryWriteQueue> queue, SharedTask<void> predecessor,
+    static QCoro::Task<std::optional<T>> runWrite(QPointer<HistoryWriteQueue> queue,
                                                   std::function<QCoro::Task<T>()> operation);
-    template <typename T>
-    static QCoro::Task<> completion(SharedTask<std::optional<T>> write);
-    static QCoro::Task<> editTimer(QPointer<HistoryWriteQueue> queue, std::chrono::milliseconds delay,
-                                   CancellationToken token);
     static QCoro::Task<> reportMissing(QPointer<HistoryWriteQueue> queue, SharedTask<std::optional<bool>> write,
                                        QUuid taskId);
     void setSaveFailed(bool failed);
-    void cancelTimer();
 
     bool m_saveFailed = false;
     UpdateOutput m_updateOutput;
-    std::chrono::milliseconds m_editDelay;
-    std::function<void()> m_changed;
-    std::function<void(QUuid)> m_onMissing = [](QUuid) {};
     std::optional<std::pair<QUuid, QString>> m_pendingEdit;
-    std::optional<CancellationSource> m_editTimer;
-    SharedTask<void> m_tail;
+    Debouncer m_editDelay;
+    SerialQueue m_writes;
 };
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "library/library.h"
 
+#include "core/continuousclock.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/uuid.h"
@@ -9,6 +10,8 @@
 #include <sqlite3.h>
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <array>
@@ -22,8 +25,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::array<const char *, 4> kReasons{"newerVersion", "damaged", "diskFull", "other"};
-
 std::string localPath(const QString &path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -31,16 +32,6 @@ std::string localPath(const QString &path) {
 void throwIfFailed(const std::error_code &ec) {
     if (ec)
         throw PosixError(ec.value());
-}
-
-// Creates a folder and its parents; a folder that exists already is fine.
-void createFolder(const QString &path) {
-    std::error_code ec;
-    fs::create_directories(localPath(path), ec);
-    throwIfFailed(ec);
-    // create_directories reports success for an existing non-folder in some cases.
-    if (!fs::is_directory(localPath(path), ec))
-        throw PosixError(ec ? ec.value() : ENOTDIR);
 }
 
 // The moment a file was made; the modification date stands in where the file system keeps no
@@ -76,23 +67,6 @@ QString entryName(const fs::path &path) {
 }
 
 } // namespace
-
-DatabaseError::DatabaseError(int extendedCode, QString message)
-    : Error(QString::fromUtf8(kDomain), extendedCode, std::move(message)) {}
-
-Library::UnavailableError::UnavailableError(UnavailableReason reason)
-    : Error(QString::fromUtf8(kDomain), qint64(reason), Library::toString(reason)) {}
-
-QString Library::toString(UnavailableReason reason) {
-    return QString::fromLatin1(kReasons[std::size_t(reason)]);
-}
-
-std::optional<Library::UnavailableReason> Library::reasonFromString(const QString &raw) {
-    for (std::size_t i = 0; i < kReasons.size(); ++i)
-        if (raw == QLatin1String(kReasons[i]))
-            return UnavailableReason(i);
-    return std::nullopt;
-}
 
 struct Library::Connection {
     explicit Connection(const QString &path)
@@ -134,6 +108,33 @@ QCoro::Task<std::shared_ptr<Library>> Library::openAsync(QString root) {
     co_return library;
 }
 
+Library::Interruption::Interruption(SQLite::Database &db, CancellationToken token)
+    : m_db(db), m_token(std::move(token)) {
+    // A check every thousand virtual machine steps: microseconds apart, and cheap.
+    sqlite3_progress_handler(m_db.getHandle(), 1000, &Interruption::check, this);
+}
+
+Library::Interruption::~Interruption() {
+    sqlite3_progress_handler(m_db.getHandle(), 0, nullptr, nullptr);
+}
+
+int Library::Interruption::check(void *self) {
+    return static_cast<Interruption *>(self)->m_token.isCancelled() ? 1 : 0;
+}
+
+void Library::Interruption::rethrow(std::exception_ptr error) const {
+    if (m_token.isCancelled()) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const DatabaseError &e) {
+            if (e.kind() == SQLITE_INTERRUPT)
+                throw CancelledError();
+        } catch (...) {
+        }
+    }
+    std::rethrow_exception(error);
+}
+
 void Library::rethrowAsDatabaseError(const SQLite::Exception &e) {
     const int code = e.getExtendedErrorCode() != -1 ? e.getExtendedErrorCode() : e.getErrorCode();
     throw DatabaseError(code, QString::fromUtf8(e.what()));
@@ -148,15 +149,18 @@ void Library::openOnConnectionThread() {
     std::shared_ptr<Connection> connection;
     try {
         try {
-            createFolder(m_root);
-            createFolder(m_root + QStringLiteral("/Assets"));
-            createFolder(m_root + QStringLiteral("/Staging"));
+            Paths::ensureFolder(m_root);
+            Paths::ensureFolder(m_root + QStringLiteral("/Assets"));
+            Paths::ensureFolder(m_root + QStringLiteral("/Staging"));
 
             connection = std::make_shared<Connection>(databasePath());
             SQLite::Database &db = connection->db;
             db.exec("PRAGMA foreign_keys = ON");
             db.setBusyTimeout(5000);
             db.exec("PRAGMA secure_delete = ON");
+            // Room for the search index's busiest pages: searches as the user types read them
+            // again and again.
+            db.exec("PRAGMA cache_size = -65536");
 
             const QStringList registered = LibraryMigrations::registeredIdentifiers();
             for (const QString &identifier : LibraryMigrations::appliedIdentifiers(db))
@@ -189,7 +193,10 @@ void Library::backUpBeforeMigrating(SQLite::Database &db) {
         return;
 
     const QString folder = m_root + QStringLiteral("/Backups");
-    createFolder(folder);
+    Paths::ensureFolder(folder);
+    // Never through a link: replacing and pruning copies there would delete files elsewhere.
+    if (!isRealFolder(localPath(folder)))
+        throw PosixError(ELOOP);
     const QString target = folder + QStringLiteral("/Library-") + applied.last() + QStringLiteral(".sqlite");
     {
         std::error_code ignored;
@@ -243,9 +250,9 @@ Library::UnavailableReason Library::unavailableReason(const std::exception_ptr &
     try {
         std::rethrow_exception(error);
     } catch (const UnavailableError &e) {
-        return e.reason();
+        return e.kind();
     } catch (const DatabaseError &e) {
-        switch (e.primaryCode()) {
+        switch (e.kind()) {
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB: return UnavailableReason::Damaged;
         case SQLITE_FULL: return UnavailableReason::DiskFull;
@@ -295,6 +302,10 @@ QCoro::Task<bool> Library::updateOutput(QUuid taskId, QString text) {
 
 QCoro::Task<> Library::deleteContent(QUuid taskId) {
     auto deleting = write([taskId](SQLite::Database &db) {
+        SQLite::Statement texts(db, "SELECT EXISTS (SELECT 1 FROM artifact WHERE taskId = ? AND text IS NOT NULL)");
+        bind::uuid(texts, 1, taskId);
+        texts.executeStep();
+        const bool hadText = texts.getColumn(0).getInt() != 0;
         SQLite::Statement remove(db, "DELETE FROM artifact WHERE taskId = ?");
         bind::uuid(remove, 1, taskId);
         remove.exec();
@@ -302,15 +313,20 @@ QCoro::Task<> Library::deleteContent(QUuid taskId) {
         bind::date(mark, 1, libraryNow());
         bind::uuid(mark, 2, taskId);
         mark.exec();
+        return hadText;
     });
-    co_await std::move(deleting);
+    const bool removedText = co_await std::move(deleting);
     const fs::path assets = localPath(m_root + QStringLiteral("/Assets"));
     const fs::path folder = assets / uuidString(taskId).toStdString();
     auto removing = m_executor->run([assets, folder] {
-        // Never through a linked "Assets" folder: that would leave the Library folder.
-        if (!isRealFolder(assets))
-            return;
         std::error_code ec;
+        // Never through a linked "Assets" folder: that would leave the Library folder. What is
+        // left there is reported, so the kept recording is not a silent surprise.
+        if (!isRealFolder(assets)) {
+            if (fs::exists(folder, ec))
+                Log::library().error("Task asset removal failed: %{public}s", {Log::errorCode(PosixError(ELOOP))});
+            return;
+        }
         if (!fs::exists(fs::symlink_status(folder, ec)))
             return;
         // remove_all removes a link itself, never what it points to.
@@ -319,6 +335,35 @@ QCoro::Task<> Library::deleteContent(QUuid taskId) {
             Log::library().error("Task asset removal failed: %{public}s", {Log::errorCode(PosixError(ec.value()))});
     });
     co_await std::move(removing);
+    auto purging = purgeDeletedText(removedText);
+    co_await std::move(purging);
+}
+
+// secure_delete zeroes deleted rows, but the full-text index keeps a deleted text's trigrams
+// until the segments holding them are merged, and the log keeps whole old copies of pages.
+// The merge goes in slices, each its own write, so reads waiting on the connection get their
+// turn; it ends when a slice finds nothing left to merge.
+QCoro::Task<> Library::purgeSteps(bool mergeIndex) {
+    while (mergeIndex) {
+        auto merging = write([](SQLite::Database &db) {
+            const int before = sqlite3_total_changes(db.getHandle());
+            db.exec("INSERT INTO searchText(searchText, rank) VALUES ('merge', -1000)");
+            return sqlite3_total_changes(db.getHandle()) - before >= 2;
+        });
+        mergeIndex = co_await std::move(merging);
+    }
+    auto checkpoint = read([](SQLite::Database &db) { db.exec("PRAGMA wal_checkpoint(TRUNCATE)"); });
+    co_await std::move(checkpoint);
+}
+
+QCoro::Task<> Library::purgeDeletedText(bool mergeIndex) {
+    auto purging = purgeSteps(mergeIndex);
+    try {
+        co_await std::move(purging);
+    } catch (...) {
+        // The deletion itself stands; the next deletion's merge takes the leftovers with it.
+        Log::library().error("Deleted text purge failed: %{public}s", {Log::errorCode(std::current_exception())});
+    }
 }
 
 QCoro::Task<> Library::sweepOrphanedFiles() {
@@ -345,6 +390,15 @@ QCoro::Task<> Library::sweepOrphanedFiles() {
                 if (!referenced.contains(prefix + QLatin1Char('/') + entryName(entry)))
                     removeOrphan(entry);
         };
+        // A staged recording's kept outcome and discard mark live beside it until its recovery
+        // succeeds; without them a recovery that fails twice would lose the kept transcript.
+        auto isStagingCompanion = [&](const QString &name) {
+            for (const QLatin1String suffix : {QLatin1String(".save"), QLatin1String(".discard")})
+                if (name.endsWith(suffix))
+                    return referenced.contains(QStringLiteral("Staging/") + name.chopped(suffix.size()) +
+                                               QStringLiteral(".f32"));
+            return false;
+        };
 
         // "Assets/E" for every reference that continues below an entry E.
         QSet<QString> usedEntries;
@@ -356,7 +410,11 @@ QCoro::Task<> Library::sweepOrphanedFiles() {
                 usedEntries.insert(path.left(slash));
         }
 
-        sweepFolder(root / "Staging", QStringLiteral("Staging"));
+        for (const fs::path &entry : listEntries(root / "Staging")) {
+            const QString name = entryName(entry);
+            if (!referenced.contains(QStringLiteral("Staging/") + name) && !isStagingCompanion(name))
+                removeOrphan(entry);
+        }
         for (const fs::path &entry : listEntries(root / "Assets")) {
             const QString prefix = QStringLiteral("Assets/") + entryName(entry);
             if (usedEntries.contains(prefix))
@@ -400,8 +458,9 @@ std::optional<QStringList> Library::searchTerms(const std::optional<QString> &qu
             piece += *it;
             continue;
         }
-        // Line and paragraph separators and the ideographic space count as white space too.
-        if (QChar::isSpace(scalar) || scalar == 0x2028 || scalar == 0x2029 || scalar == 0x85)
+        // Line and paragraph separators and the ideographic space count as white space too; so
+        // does NUL, which SQLite would take for the end of a pattern.
+        if (QChar::isSpace(scalar) || scalar == 0x2028 || scalar == 0x2029 || scalar == 0x85 || scalar == 0)
             finish();
         else
             piece += *it;
@@ -412,48 +471,89 @@ std::optional<QStringList> Library::searchTerms(const std::optional<QString> &qu
     return terms;
 }
 
-Library::HitQuery Library::searchHitQuery(const QStringList &terms) {
+namespace {
+
+// Short terms past this many reach SQL as one JSON argument: a condition per term would make
+// the statement grow with the query until SQLite refuses its expression tree.
+constexpr qsizetype kMaxLikeConditions = 8;
+
+QString likePattern(const QString &term) {
+    QString escaped;
+    for (QChar c : term) {
+        if (c == u'\\' || c == u'%' || c == u'_')
+            escaped += u'\\';
+        escaped += c;
+    }
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+} // namespace
+
+Library::SearchFilter Library::searchFilter(const QStringList &terms, const QString &text) {
     QStringList longTerms, shortTerms;
     for (const QString &term : terms)
         (term.toUcs4().size() >= 3 ? longTerms : shortTerms).append(term);
 
-    QStringList conditions;
-    HitQuery query;
+    SearchFilter filter;
     if (!longTerms.isEmpty()) {
         QStringList phrases;
         for (QString term : longTerms)
             phrases.append(QLatin1Char('"') + term.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
                            QLatin1Char('"'));
-        conditions.append(QStringLiteral("searchText MATCH ?"));
-        query.arguments.append(phrases.join(QLatin1Char(' ')));
+        filter.phrases = phrases.join(QLatin1Char(' '));
     }
-    for (const QString &term : shortTerms) {
-        QString escaped;
-        for (QChar c : term) {
-            if (c == u'\\' || c == u'%' || c == u'_')
-                escaped += u'\\';
-            escaped += c;
+    if (shortTerms.size() <= kMaxLikeConditions) {
+        for (const QString &term : shortTerms) {
+            filter.textConditions.append(text + QStringLiteral(" LIKE ? ESCAPE '\\'"));
+            filter.textArguments.append(likePattern(term));
         }
-        conditions.append(QStringLiteral("searchText.text LIKE ? ESCAPE '\\'"));
-        query.arguments.append(QLatin1Char('%') + escaped + QLatin1Char('%'));
+    } else {
+        QJsonArray patterns;
+        for (const QString &term : shortTerms)
+            patterns.append(likePattern(term));
+        filter.textConditions.append(QStringLiteral("NOT EXISTS (SELECT 1 FROM json_each(?) WHERE ") + text +
+                                     QStringLiteral(" NOT LIKE json_each.value ESCAPE '\\')"));
+        filter.textArguments.append(QString::fromUtf8(QJsonDocument(patterns).toJson(QJsonDocument::Compact)));
     }
-    query.sql = QStringLiteral("SELECT s.taskId, s.noteId, searchText.text,\n"
-                               "  row_number() OVER (PARTITION BY s.taskId ORDER BY a.role = 'output' DESC, "
-                               "a.createdAt DESC) AS rank\n"
-                               "FROM searchText JOIN searchSource s ON s.id = searchText.rowid\n"
-                               "LEFT JOIN artifact a ON a.id = s.sourceId\n"
-                               "WHERE ") +
-                conditions.join(QStringLiteral(" AND "));
+    return filter;
+}
+
+Library::HitQuery Library::SearchFilter::where() const {
+    HitQuery query;
+    QStringList conditions;
+    if (phrases) {
+        conditions.append(QStringLiteral("searchText MATCH ?"));
+        query.arguments.append(*phrases);
+    }
+    conditions += textConditions;
+    query.arguments += textArguments;
+    query.sql = conditions.join(QStringLiteral(" AND "));
+    return query;
+}
+
+QString Library::searchHitSql(const QString &where) {
+    return QStringLiteral("SELECT s.taskId, s.noteId, searchText.text,\n"
+                          "  row_number() OVER (PARTITION BY s.taskId ORDER BY a.role = 'output' DESC, "
+                          "a.createdAt DESC) AS rank\n"
+                          "FROM searchText JOIN searchSource s ON s.id = searchText.rowid\n"
+                          "LEFT JOIN artifact a ON a.id = s.sourceId\n"
+                          "WHERE ") +
+           where;
+}
+
+Library::HitQuery Library::searchHitQuery(const QStringList &terms) {
+    HitQuery query = searchFilter(terms).where();
+    query.sql = searchHitSql(query.sql);
     return query;
 }
 
 QCoro::Task<QList<HistoryEntry>> Library::historyEntries(int sources, std::optional<QSet<QString>> tools, QString query,
-                                                         std::optional<int> limit) {
+                                                         std::optional<int> limit, CancellationToken cancel) {
     const std::optional<QStringList> terms = searchTerms(query);
     const auto started = ContinuousClock::now();
-    auto reading = read([terms, sources, tools, limit](SQLite::Database &db) {
-        return HistoryEntry::fetchAll(db, terms, sources, tools, limit);
-    });
+    auto reading = read([terms, sources, tools, limit](
+                            SQLite::Database &db) { return HistoryEntry::fetchAll(db, terms, sources, tools, limit); },
+                        std::move(cancel));
     QList<HistoryEntry> entries = co_await std::move(reading);
     if (terms) {
         const auto elapsed =

@@ -5,9 +5,11 @@
 // read() and write(), which run on one serialized connection on a thread of its own and resume
 // the awaiting coroutine on the thread that opened the Library (the main thread).
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
 #include "core/error.h"
+#include "core/serialexecutor.h"
 #include "library/history.h"
+#include "library/libraryerror.h"
 #include "library/records.h"
 
 #include <QSet>
@@ -25,28 +27,10 @@
 
 namespace velmora {
 
-// A failure reported by SQLite, with its extended result code as the code.
-class DatabaseError : public Error {
-public:
-    static constexpr const char *kDomain = "Velmora.DatabaseError";
-    DatabaseError(int extendedCode, QString message);
-    int extendedCode() const { return int(code()); }
-    int primaryCode() const { return int(code()) & 0xff; }
-};
-
 class Library {
 public:
-    enum class UnavailableReason { NewerVersion, Damaged, DiskFull, Other };
-    static QString toString(UnavailableReason reason);
-    static std::optional<UnavailableReason> reasonFromString(const QString &raw);
-
-    // Why the Library cannot be used; also what read() and write() fail with without a database.
-    class UnavailableError : public Error {
-    public:
-        static constexpr const char *kDomain = "Velmora.Library.UnavailableReason";
-        explicit UnavailableError(UnavailableReason reason);
-        UnavailableReason reason() const { return UnavailableReason(code()); }
-    };
+    using UnavailableReason = LibraryUnavailableReason;
+    using UnavailableError = LibraryUnavailableError;
 
     class Status {
     public:
@@ -87,12 +71,18 @@ public:
     // SQLite failures arrive as DatabaseError; without a database, UnavailableError.
     template <typename F>
     QCoro::Task<std::invoke_result_t<F, SQLite::Database &>> read(F fn) {
-        return perform(std::move(fn), false);
+        return perform(std::move(fn), false, {});
+    }
+    // The same, given up when cancel is cancelled: before fn runs, while its statements run (they
+    // are interrupted), or after; the caller then gets CancelledError.
+    template <typename F>
+    QCoro::Task<std::invoke_result_t<F, SQLite::Database &>> read(F fn, CancellationToken cancel) {
+        return perform(std::move(fn), false, std::move(cancel));
     }
     // The same inside one transaction: committed when fn returns, rolled back when it throws.
     template <typename F>
     QCoro::Task<std::invoke_result_t<F, SQLite::Database &>> write(F fn) {
-        return perform(std::move(fn), true);
+        return perform(std::move(fn), true, {});
     }
 
     // Copies the whole database into a new file at target with SQLite's online backup.
@@ -113,8 +103,11 @@ public:
     QCoro::Task<> sweepOrphanedFiles();
 
     // The History list, searched when query has terms.
+    // The History list, searched when query has terms. A caller that searches as the user types
+    // cancels the previous search's token when a newer one starts: the old one stops at once and
+    // fails with CancelledError.
     QCoro::Task<QList<HistoryEntry>> historyEntries(int sources, std::optional<QSet<QString>> tools, QString query,
-                                                    std::optional<int> limit);
+                                                    std::optional<int> limit, CancellationToken cancel = {});
     // Whitespace-separated terms without case-insensitive repeats; none when there are none.
     static std::optional<QStringList> searchTerms(const std::optional<QString> &query);
     struct HitQuery {
@@ -122,6 +115,21 @@ public:
         QStringList arguments;
     };
     static HitQuery searchHitQuery(const QStringList &terms);
+    // What makes a row of searchText a hit for every term.
+    struct SearchFilter {
+        // The long terms as one FTS5 query of phrases; none without long terms.
+        std::optional<QString> phrases;
+        // Conditions on the text for the short terms, one argument each.
+        QStringList textConditions;
+        QStringList textArguments;
+        // Every condition, the MATCH first, joined with AND; the arguments in the same order.
+        HitQuery where() const;
+    };
+    // `text` names the column the short terms are looked for in: searchText's own, or the
+    // artifact's or note's that it copies.
+    static SearchFilter searchFilter(const QStringList &terms, const QString &text = QStringLiteral("searchText.text"));
+    // The hit table expression over the rows of searchText that meet `where`.
+    static QString searchHitSql(const QString &where);
 
 private:
     struct Connection;
@@ -130,6 +138,10 @@ private:
     // The opening sequence; runs on the connection's thread.
     void openOnConnectionThread();
     void backUpBeforeMigrating(SQLite::Database &db);
+    // Removes what a content deletion left readable in the files: the index's old entries
+    // (when texts were deleted) and the log's old pages. Logs a failure; never fails.
+    QCoro::Task<> purgeDeletedText(bool mergeIndex);
+    QCoro::Task<> purgeSteps(bool mergeIndex);
 
     [[noreturn]] static void rethrowAsDatabaseError(const SQLite::Exception &e);
     static void rollbackQuietly(SQLite::Database &db);
@@ -160,21 +172,45 @@ private:
             throw Error(QStringLiteral("Velmora.Library"), -1); // not reached
     }
 
+    // While it lives, the connection's statements stop soon after the token is cancelled.
+    class Interruption {
+    public:
+        Interruption(SQLite::Database &db, CancellationToken token);
+        ~Interruption();
+        Interruption(const Interruption &) = delete;
+        Interruption &operator=(const Interruption &) = delete;
+        // Rethrows a failure of the interrupted statements as the cancellation it is.
+        [[noreturn]] void rethrow(std::exception_ptr error) const;
+
+    private:
+        static int check(void *self);
+        SQLite::Database &m_db;
+        CancellationToken m_token;
+    };
+
     template <typename F, typename R = std::invoke_result_t<F, SQLite::Database &>>
-    QCoro::Task<R> perform(F fn, bool transaction) {
+    QCoro::Task<R> perform(F fn, bool transaction, CancellationToken cancel) {
         if (!m_connection)
             throw UnavailableError(m_status.reason().value_or(UnavailableReason::Other));
         std::shared_ptr<Connection> connection = m_connection;
-        auto job = [connection, fn = std::move(fn), transaction]() mutable -> R {
-            return runOn(database(*connection), fn, transaction);
+        auto job = [connection, fn = std::move(fn), transaction, cancel]() mutable -> R {
+            cancel.throwIfCancelled();
+            const Interruption interruption(database(*connection), cancel);
+            try {
+                return runOn(database(*connection), fn, transaction);
+            } catch (...) {
+                interruption.rethrow(std::current_exception());
+            }
         };
         // The awaited task is a named local: GCC 12 destroys the temporaries of a co_await
         // expression twice when the awaited task throws.
         auto running = m_executor->run(std::move(job));
         if constexpr (std::is_void_v<R>) {
             co_await std::move(running);
+            cancel.throwIfCancelled();
         } else {
             R result = co_await std::move(running);
+            cancel.throwIfCancelled();
             co_return result;
         }
     }

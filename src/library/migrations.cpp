@@ -122,6 +122,11 @@ void v5(SQLite::Database &db) {
     db.exec(R"sql(ALTER TABLE "task" ADD COLUMN "contentDeletedAt" DATETIME)sql");
 }
 
+// History lists walk the runs newest first and stop at the page's end.
+void v6(SQLite::Database &db) {
+    db.exec(R"sql(CREATE INDEX "task_on_createdAt" ON "task"("createdAt"))sql");
+}
+
 bool trackingTableExists(SQLite::Database &db) {
     SQLite::Statement s(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
     s.bind(1, kTrackingTable);
@@ -159,7 +164,7 @@ void applyOne(SQLite::Database &db, const LibraryMigration &migration) {
 const std::vector<LibraryMigration> &registered() {
     static const std::vector<LibraryMigration> list{
         {QStringLiteral("v1"), v1}, {QStringLiteral("v2"), v2}, {QStringLiteral("v3"), v3},
-        {QStringLiteral("v4"), v4}, {QStringLiteral("v5"), v5},
+        {QStringLiteral("v4"), v4}, {QStringLiteral("v5"), v5}, {QStringLiteral("v6"), v6},
     };
     return list;
 }

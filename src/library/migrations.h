@@ -1,6 +1,6 @@
 #pragma once
 
-// The Library's schema as five named migrations, applied in order and recorded in the
+// The Library's schema as named migrations, applied in order and recorded in the
 // migration-tracking table (one row per applied migration, column "identifier").
 
 #include <QString>
@@ -24,7 +24,7 @@ namespace LibraryMigrations {
 
 constexpr const char *kTrackingTable = "migration";
 
-// "v1" to "v5", in order.
+// "v1" to "v6", in order.
 const std::vector<LibraryMigration> &registered();
 QStringList registeredIdentifiers();
 // The search tables, their triggers and the back-fill of existing texts.

@@ -8,9 +8,6 @@
 
 namespace velmora {
 
-LibraryDecodingError::LibraryDecodingError(QString message)
-    : Error(QString::fromUtf8(kDomain), 0, std::move(message)) {}
-
 namespace {
 
 template <typename E, std::size_t N>
@@ -135,6 +132,13 @@ std::optional<QDateTime> optionalDate(const SQLite::Statement &row, const char *
     return date(row, name);
 }
 
+std::optional<ActivityEvent::Outcome> optionalOutcome(const SQLite::Statement &row, const char *name) {
+    const std::optional<QString> raw = optionalText(row, name);
+    if (!raw)
+        return std::nullopt;
+    return decodeEnum(ActivityEvent::outcomeFromString(*raw), *raw, "outcome");
+}
+
 qint64 integer(const SQLite::Statement &row, const char *name) {
     const SQLite::Column c = row.getColumn(name);
     if (c.isNull())
@@ -209,8 +213,7 @@ ActivityEvent ActivityEvent::fromRow(const SQLite::Statement &row) {
     e.occurredAt = column::date(row, "occurredAt");
     e.timeZone = column::text(row, "timeZone");
     e.utcOffsetSeconds = column::integer(row, "utcOffsetSeconds");
-    if (auto outcome = column::optionalText(row, "outcome"))
-        e.outcome = decodeEnum(outcomeFromString(*outcome), *outcome, "outcome");
+    e.outcome = column::optionalOutcome(row, "outcome");
     e.measurements = column::optionalText(row, "measurements");
     return e;
 }

@@ -4,7 +4,7 @@
 // UUID text, dates as UTC "yyyy-MM-dd HH:mm:ss.SSS" text, enumerations as their raw strings.
 // Every operation here runs inside Library::read or Library::write on the open connection.
 
-#include "core/error.h"
+#include "library/libraryerror.h"
 
 #include <QDateTime>
 #include <QList>
@@ -19,13 +19,6 @@ class Statement;
 } // namespace SQLite
 
 namespace velmora {
-
-// A stored value that cannot be read back (an unknown enumeration string, a bad id or date).
-class LibraryDecodingError : public Error {
-public:
-    static constexpr const char *kDomain = "Velmora.LibraryDecodingError";
-    explicit LibraryDecodingError(QString message);
-};
 
 // The current time at the stored precision (whole milliseconds, UTC).
 QDateTime libraryNow();
@@ -152,6 +145,7 @@ std::optional<QUuid> optionalUuid(const SQLite::Statement &row, const char *name
 QDateTime date(const SQLite::Statement &row, const char *name);
 std::optional<QDateTime> optionalDate(const SQLite::Statement &row, const char *name);
 qint64 integer(const SQLite::Statement &row, const char *name);
+std::optional<ActivityEvent::Outcome> optionalOutcome(const SQLite::Statement &row, const char *name);
 } // namespace column
 
 // Binding helpers: the stored forms of values, NULL for an absent optional.

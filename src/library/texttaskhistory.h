@@ -3,6 +3,7 @@
 // Records finished runs of the text tools (Translate, Summarize, Proofread) in History: one
 // write per run with its task, input and output texts and the attemptFinished event.
 
+#include "core/log.h"
 #include "library/library.h"
 
 #include <QJsonObject>
@@ -41,6 +42,23 @@ public:
     QCoro::Task<QUuid> record(Run run, std::optional<QUuid> taskId) const;
     // Library::updateOutput for any task, whatever its tool.
     QCoro::Task<bool> updateOutput(QUuid taskId, QString text) const;
+
+    // Runs one History write of the tool ("save" for a run, "edit" for its output) and passes
+    // its value on. A failure other than a cancellation is logged as "History <action> failed
+    // (<tool>): <error code>" and thrown on.
+    template <typename T>
+    static QCoro::Task<T> logFailures(QString action, QString tool, QCoro::Task<T> write) {
+        try {
+            T value = co_await std::move(write);
+            co_return value;
+        } catch (...) {
+            const std::exception_ptr error = std::current_exception();
+            if (!isCancellation(error))
+                Log::library().error("History %{public}s failed (%{public}s): %{public}s",
+                                     {action, tool, Log::errorCode(error)});
+            throw;
+        }
+    }
 
     // The steps of record() on an open connection, inside the caller's write.
     static QUuid record(SQLite::Database &db, const QString &tool, const Run &run, const std::optional<QUuid> &taskId);

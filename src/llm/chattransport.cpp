@@ -1,6 +1,7 @@
 // The HTTP side of the server: plain and streamed chat requests over loopback.
 
 #include "llm/llmserver.h"
+#include "platform/networkreply.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -9,14 +10,16 @@ namespace velmora {
 
 namespace {
 
-constexpr QNetworkReply::NetworkError kNoError = QNetworkReply::NoError;
-
 std::optional<int> httpStatus(QNetworkReply *reply) {
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return std::nullopt;
     return status.toInt();
 }
+
+// A streamed reply's line is one small JSON chunk; a line past this bound is no chunk at all
+// (and waiting for its end would let an endless line hold memory and the main thread).
+constexpr qsizetype kMaxLineBytes = 1 << 20;
 
 // Reads one streamed reply line by line and hands its events to the stream. Deletes itself
 // when the transfer has ended.
@@ -50,22 +53,29 @@ private:
         return true;
     }
 
-    // Feeds every complete line; true while reading should go on.
-    bool feedLines(bool atEnd) {
-        m_buffer += m_reply->readAll();
-        qsizetype start = 0;
+    // Feeds every complete line received so far; false once the stream has ended. A line without
+    // its terminator waits for more bytes and is never decoded on its own: the body may have been
+    // cut in its middle.
+    bool feedLines() {
+        const QByteArray data = m_reply->readAll();
+        m_received += data.size();
+        m_buffer += data;
         for (;;) {
-            qsizetype newline = m_buffer.indexOf('\n', start);
-            qsizetype lineEnd = newline;
-            if (newline < 0) {
-                if (!atEnd || start >= m_buffer.size())
-                    break;
-                lineEnd = newline = m_buffer.size();
+            // Only the bytes not searched before: an endless line costs its length once.
+            const qsizetype newline = m_buffer.indexOf('\n', m_searched);
+            const qsizetype lineEnd = newline < 0 ? m_buffer.size() : newline;
+            if (lineEnd - m_lineStart > kMaxLineBytes) {
+                end(std::make_exception_ptr(LLMServerError::protocolViolation()));
+                return false;
             }
-            QByteArrayView line(m_buffer.constData() + start, lineEnd - start);
+            if (newline < 0) {
+                m_searched = m_buffer.size();
+                break;
+            }
+            QByteArrayView line(m_buffer.constData() + m_lineStart, newline - m_lineStart);
             if (line.endsWith('\r'))
                 line.chop(1);
-            start = newline + 1;
+            m_lineStart = m_searched = newline + 1;
             try {
                 if (auto piece = m_decoder.feed(line))
                     m_producer.yield(LLMStreamEvent::makeText(std::move(*piece)));
@@ -78,30 +88,32 @@ private:
                 return false;
             }
         }
-        m_buffer.remove(0, std::min(start, m_buffer.size()));
+        if (m_lineStart > 0) {
+            m_buffer.remove(0, m_lineStart);
+            m_searched -= m_lineStart;
+            m_lineStart = 0;
+        }
         return true;
     }
 
     void onReadyRead() {
         if (m_ended || !headAccepted())
             return;
-        feedLines(false);
+        feedLines();
     }
 
     void onFinished() {
         if (m_ended)
             return;
-        if (m_reply->error() != kNoError && !httpStatus(m_reply)) {
+        if (!httpStatus(m_reply)) {
             // Refused, reset or timed out before any answer.
             end(std::make_exception_ptr(LLMServerError::exited()));
             return;
         }
-        if (!headAccepted())
+        if (!headAccepted() || !feedLines())
             return;
-        if (!feedLines(true))
-            return;
-        if (m_reply->error() != kNoError) {
-            // The body was cut off (the server went away or the transfer timed out).
+        if (bodyCutShort(*m_reply, m_received)) {
+            // The server went away or the transfer timed out in the middle of the body.
             end(std::make_exception_ptr(LLMServerError::exited()));
             return;
         }
@@ -153,6 +165,9 @@ private:
     CancellationRegistration m_cancelLink;
     LLMStreamDecoder m_decoder;
     QByteArray m_buffer;
+    qsizetype m_lineStart = 0; // where the line being read begins in m_buffer
+    qsizetype m_searched = 0;  // m_buffer before this holds no newline of that line
+    qint64 m_received = 0;
     bool m_headSeen = false;
     bool m_ended = false;
 };
@@ -187,31 +202,30 @@ QCoro::Task<LLMChatReply> LLMServer::complete(LLMChatRequest request, Cancellati
     token.throwIfCancelled();
     QPointer<QNetworkReply> reply = m_network->post(prepared.request, prepared.body);
     bool cancelled = false;
-    Promise<void> done;
-    QObject::connect(reply, &QNetworkReply::finished, [done]() mutable { done.resolve(); });
-    QObject::connect(reply, &QObject::destroyed, [done]() mutable { done.resolve(); });
     {
         auto link = token.onCancelled([&cancelled, reply] {
             cancelled = true;
             if (reply)
                 reply->abort();
         });
-        co_await done;
+        co_await replyFinished(reply);
     }
+    if (reply)
+        reply->deleteLater();
     if (cancelled || token.isCancelled())
         throw CancelledError();
     if (!reply)
         throw LLMServerError::exited();
-    reply->deleteLater();
     const auto status = httpStatus(reply);
     if (!status)
         throw LLMServerError::exited(); // refused, reset or timed out
     if (*status != 200)
         throw LLMServerError::http(*status);
-    if (reply->error() != kNoError)
-        throw LLMServerError::exited(); // the body was cut off
+    const QByteArray body = reply->readAll();
+    if (bodyCutShort(*reply, body.size()))
+        throw LLMServerError::exited();
     try {
-        co_return LLMChatReply::fromData(reply->readAll());
+        co_return LLMChatReply::fromData(body);
     } catch (...) {
         throw LLMServerError::protocolViolation();
     }

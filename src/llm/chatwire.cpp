@@ -1,7 +1,7 @@
 #include "llm/chatwire.h"
 
 #include "core/error.h"
-#include "llm/llmerror.h"
+#include "llm/llmservererror.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace velmora {
 
@@ -70,44 +71,30 @@ bool present(const QJsonObject &object, QLatin1StringView key) {
     return it != object.constEnd() && !it->isNull() && !it->isUndefined();
 }
 
-std::optional<QString> optionalString(const QJsonObject &object, QLatin1StringView key) {
+// The value of the expected JSON type under key; an absent key or a null gives none, a value of
+// another type is a decoding failure.
+template <typename T>
+std::optional<T> field(const QJsonObject &object, QLatin1StringView key) {
     if (!present(object, key))
         return std::nullopt;
     const QJsonValue v = object.value(key);
-    if (!v.isString())
-        shapeError("expected a string");
-    return v.toString();
-}
-
-std::optional<QJsonObject> optionalObject(const QJsonObject &object, QLatin1StringView key) {
-    if (!present(object, key))
-        return std::nullopt;
-    const QJsonValue v = object.value(key);
-    if (!v.isObject())
-        shapeError("expected an object");
-    return v.toObject();
-}
-
-std::optional<QJsonArray> optionalArray(const QJsonObject &object, QLatin1StringView key) {
-    if (!present(object, key))
-        return std::nullopt;
-    const QJsonValue v = object.value(key);
-    if (!v.isArray())
-        shapeError("expected an array");
-    return v.toArray();
-}
-
-std::optional<qint64> optionalInteger(const QJsonObject &object, QLatin1StringView key) {
-    if (!present(object, key))
-        return std::nullopt;
-    const QJsonValue v = object.value(key);
-    if (!v.isDouble())
-        shapeError("expected an integer");
-    const double d = v.toDouble();
-    if (d != std::floor(d) || d < double(std::numeric_limits<qint64>::min()) ||
-        d >= double(std::numeric_limits<qint64>::max()))
-        shapeError("expected an integer");
-    return qint64(d);
+    if constexpr (std::is_same_v<T, QString>) {
+        if (v.isString())
+            return v.toString();
+    } else if constexpr (std::is_same_v<T, QJsonObject>) {
+        if (v.isObject())
+            return v.toObject();
+    } else if constexpr (std::is_same_v<T, QJsonArray>) {
+        if (v.isArray())
+            return v.toArray();
+    } else {
+        static_assert(std::is_same_v<T, qint64>);
+        const double d = v.toDouble();
+        if (v.isDouble() && d == std::floor(d) && d >= double(std::numeric_limits<qint64>::min()) &&
+            d < double(std::numeric_limits<qint64>::max()))
+            return qint64(d);
+    }
+    shapeError("a value of another type");
 }
 
 QJsonObject elementObject(const QJsonValue &v) {
@@ -122,11 +109,11 @@ struct Usage {
 };
 
 std::optional<Usage> readUsage(const QJsonObject &object) {
-    const auto usage = optionalObject(object, QLatin1StringView("usage"));
+    const auto usage = field<QJsonObject>(object, QLatin1StringView("usage"));
     if (!usage)
         return std::nullopt;
-    return Usage{optionalInteger(*usage, QLatin1StringView("prompt_tokens")),
-                 optionalInteger(*usage, QLatin1StringView("completion_tokens"))};
+    return Usage{field<qint64>(*usage, QLatin1StringView("prompt_tokens")),
+                 field<qint64>(*usage, QLatin1StringView("completion_tokens"))};
 }
 
 QJsonObject parseObject(QByteArrayView bytes) {
@@ -198,7 +185,7 @@ LLMChatReply LLMChatReply::fromData(const QByteArray &data) {
     const QJsonObject root = parseObject(data);
     if (!present(root, QLatin1StringView("choices")))
         shapeError("missing choices");
-    const QJsonArray choices = *optionalArray(root, QLatin1StringView("choices"));
+    const QJsonArray choices = *field<QJsonArray>(root, QLatin1StringView("choices"));
     // Every choice must have the reply's shape, though only the first is read.
     std::optional<QJsonObject> firstMessage;
     std::optional<QString> finishReason;
@@ -206,9 +193,9 @@ LLMChatReply LLMChatReply::fromData(const QByteArray &data) {
         const QJsonObject choice = elementObject(choices.at(i));
         if (!present(choice, QLatin1StringView("message")))
             shapeError("missing message");
-        const QJsonObject message = *optionalObject(choice, QLatin1StringView("message"));
-        const auto content = optionalString(message, QLatin1StringView("content"));
-        const auto reason = optionalString(choice, QLatin1StringView("finish_reason"));
+        const QJsonObject message = *field<QJsonObject>(choice, QLatin1StringView("message"));
+        const auto content = field<QString>(message, QLatin1StringView("content"));
+        const auto reason = field<QString>(choice, QLatin1StringView("finish_reason"));
         if (i == 0) {
             firstMessage = message;
             finishReason = reason;
@@ -217,7 +204,7 @@ LLMChatReply LLMChatReply::fromData(const QByteArray &data) {
     const auto usage = readUsage(root);
     if (!firstMessage)
         throw LLMServerError::protocolViolation();
-    const auto content = optionalString(*firstMessage, QLatin1StringView("content"));
+    const auto content = field<QString>(*firstMessage, QLatin1StringView("content"));
     if (!content)
         throw LLMServerError::protocolViolation();
     LLMChatReply reply;
@@ -259,16 +246,16 @@ std::optional<QString> LLMStreamDecoder::feed(QByteArrayView line) {
     std::optional<QString> piece;
     try {
         const QJsonObject chunk = parseObject(rest);
-        choices = optionalArray(chunk, QLatin1StringView("choices"));
+        choices = field<QJsonArray>(chunk, QLatin1StringView("choices"));
         usage = readUsage(chunk);
         if (!choices && !usage)
             throw LLMServerError::protocolViolation();
         if (choices) {
             for (qsizetype i = 0; i < choices->size(); ++i) {
                 const QJsonObject choice = elementObject(choices->at(i));
-                const auto delta = optionalObject(choice, QLatin1StringView("delta"));
-                const auto text = delta ? optionalString(*delta, QLatin1StringView("content")) : std::nullopt;
-                const auto finish = optionalString(choice, QLatin1StringView("finish_reason"));
+                const auto delta = field<QJsonObject>(choice, QLatin1StringView("delta"));
+                const auto text = delta ? field<QString>(*delta, QLatin1StringView("content")) : std::nullopt;
+                const auto finish = field<QString>(choice, QLatin1StringView("finish_reason"));
                 if (i == 0) {
                     reason = finish;
                     if (text && !text->isEmpty())

@@ -1,8 +1,11 @@
 #pragma once
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
+#include "core/continuousclock.h"
+#include "core/error.h"
+#include "core/sharedtask.h"
 #include "llm/chatwire.h"
-#include "llm/eventstream.h"
+#include "llm/llmeventstream.h"
 
 #include <QObject>
 #include <QStringList>
@@ -56,6 +59,8 @@ public:
     qint64 holds() const { return m_holds; }
     qint64 requests() const { return m_requests; }
     bool isLoading() const { return m_loading.has_value(); }
+    // Whether an idle unload is waiting for its delay.
+    bool hasPlannedUnload() const { return m_unload && !m_unload->isCancelled(); }
     bool isQuitting() const { return m_quitting; }
     LLMServer &server() const { return m_server; }
 

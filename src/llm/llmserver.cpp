@@ -1,22 +1,24 @@
 #include "llm/llmserver.h"
 
+#include "core/childprocess.h"
 #include "core/defaults.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "llm/llmsettings.h"
+#include "platform/networkreply.h"
 
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRandomGenerator>
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <utility>
 
 namespace velmora {
 
@@ -35,16 +37,6 @@ qint64 elapsedMs(ContinuousClock::time_point since) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(ContinuousClock::now() - since).count();
 }
 
-// Completes when the reply has finished, or when it is destroyed with its manager.
-QCoro::Task<> finishedOrGone(QNetworkReply *reply) {
-    if (reply->isFinished())
-        co_return;
-    Promise<void> done;
-    QObject::connect(reply, &QNetworkReply::finished, [done]() mutable { done.resolve(); });
-    QObject::connect(reply, &QObject::destroyed, [done]() mutable { done.resolve(); });
-    co_await done;
-}
-
 } // namespace
 
 QString LLMServer::defaultExecutablePath() {
@@ -52,13 +44,12 @@ QString LLMServer::defaultExecutablePath() {
 }
 
 QString LLMServer::executablePath(const Defaults &defaults) {
-    const QString configured = defaults.string(QLatin1StringView(kExecutablePathKey));
+    const QString configured = defaults.get(kLLMServerPath);
     return configured.isEmpty() ? defaultExecutablePath() : configured;
 }
 
-LLMServer::LLMServer(QString executablePath, std::chrono::milliseconds loadTimeout, LLMServerTimings timings,
-                     QObject *parent)
-    : QObject(parent), m_executablePath(std::move(executablePath)), m_loadTimeout(loadTimeout), m_timings(timings),
+LLMServer::LLMServer(QString executablePath, LLMServerTimings timings, QObject *parent)
+    : QObject(parent), m_executablePath(std::move(executablePath)), m_timings(timings),
       m_network(new QNetworkAccessManager(this)) {
     // Loopback traffic never goes through a system proxy, and nothing is cached.
     m_network->setProxy(QNetworkProxy::NoProxy);
@@ -67,14 +58,9 @@ LLMServer::LLMServer(QString executablePath, std::chrono::milliseconds loadTimeo
 
 LLMServer::~LLMServer() {
     ++m_generation;
-    m_killTimer.cancel();
     if (m_process) {
-        // Never leave the server running behind us.
+        // Never leave the server running behind us: the supervisor kills and reaps it.
         m_process->disconnect(this);
-        if (m_process->state() != QProcess::NotRunning) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
         delete m_process;
         m_process = nullptr;
     }
@@ -113,6 +99,7 @@ QCoro::Task<> LLMServer::start(QString model, QString draft) {
     }
     const qint64 generation = m_generation;
     m_starting.emplace(load(std::move(model), std::move(draft), generation));
+    m_loading = *m_starting;
     const SharedTask<void> running = *m_starting;
     std::exception_ptr error;
     try {
@@ -150,32 +137,30 @@ QCoro::Task<> LLMServer::launch(QString model, QString draft, qint64 generation)
     const quint16 port = freePort();
     const QString key = makeApiKey();
 
-    auto *process = new QProcess(this);
-    process->setProgram(QFileInfo(m_executablePath).absoluteFilePath());
-    process->setArguments(arguments(model, draft, port));
+    ChildProcess::Options options;
+    options.program = QFileInfo(m_executablePath).absoluteFilePath();
+    options.arguments = arguments(model, draft, port);
     // Exactly these two variables: nothing of our own environment reaches the server.
-    QProcessEnvironment environment;
-    environment.insert(QStringLiteral("LLAMA_API_KEY"), key);
-    environment.insert(QStringLiteral("LLAMA_SERVER_ROUTER_PORT"), QStringLiteral("0"));
-    process->setProcessEnvironment(environment);
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(QProcess::nullDevice());
-    const quint64 serial = ++m_launches;
-    connect(process, &QProcess::finished, this,
-            [this, process, serial](int status, QProcess::ExitStatus) { handleExit(process, serial, status); });
-    process->start(QIODevice::ReadWrite);
-    if (!process->waitForStarted(-1)) {
-        process->disconnect(this);
-        delete process;
+    options.environment =
+        QStringList{QStringLiteral("LLAMA_API_KEY=") + key, QStringLiteral("LLAMA_SERVER_ROUTER_PORT=0")};
+    // Its input is a pipe that stays open while we live, so the server sees our end.
+    options.input = ChildProcess::Stream::Pipe;
+    ChildProcess *process = nullptr;
+    try {
+        process = new ChildProcess(options, this);
+    } catch (const PosixError &) {
         throw LLMServerError::unavailable();
     }
+    const quint64 serial = ++m_launches;
+    connect(process, &ChildProcess::exited, this,
+            [this, process, serial](int status) { handleExit(process, serial, status); });
 
     m_process = process;
     m_processSerial = serial;
     m_apiKey = key;
     m_baseUrl = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
     const QUrl base = m_baseUrl;
-    const auto deadline = ContinuousClock::now() + m_loadTimeout;
+    const auto deadline = ContinuousClock::now() + m_timings.loadTimeout;
     QPointer<LLMServer> self(this);
 
     for (;;) {
@@ -202,7 +187,7 @@ QCoro::Task<> LLMServer::launch(QString model, QString draft, qint64 generation)
                 throw CancelledError();
             continue;
         }
-        co_await terminate();
+        co_await stopProcess();
         throw LLMServerError::timeout();
     }
 }
@@ -264,7 +249,7 @@ QCoro::Task<bool> LLMServer::isHealthy(QUrl base) {
     QNetworkRequest request(QUrl(base.toString() + QStringLiteral("/health")));
     request.setTransferTimeout(int(m_timings.healthTimeout.count()));
     QPointer<QNetworkReply> reply = m_network->get(request);
-    co_await finishedOrGone(reply);
+    co_await replyFinished(reply);
     if (!reply)
         co_return false;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -273,6 +258,18 @@ QCoro::Task<bool> LLMServer::isHealthy(QUrl base) {
 }
 
 QCoro::Task<> LLMServer::terminate() {
+    const SharedTask<void> loading = std::exchange(m_loading, {});
+    co_await stopProcess();
+    // The overtaken load notices at its next poll; waiting for it means no load outlives a quit.
+    if (loading.isValid() && !loading.isDone()) {
+        try {
+            co_await loading;
+        } catch (...) {
+        }
+    }
+}
+
+QCoro::Task<> LLMServer::stopProcess() {
     ++m_generation;
     m_starting.reset();
     setReady(false);
@@ -280,29 +277,14 @@ QCoro::Task<> LLMServer::terminate() {
         co_return;
     if (!m_stopping) {
         m_stopping = true;
-        if (m_process->state() != QProcess::NotRunning)
-            m_process->terminate();
-        const qint64 pid = m_process->processId();
-        m_killTimer = CancellationSource();
-        killAfterGrace(QPointer<LLMServer>(this), m_processSerial, pid, m_timings.killGrace, m_killTimer.token());
+        m_process->terminate(m_timings.killGrace);
     }
     Promise<void> exited;
     m_exitWaiters.push_back(exited);
     co_await exited;
 }
 
-QCoro::Task<> LLMServer::killAfterGrace(QPointer<LLMServer> self, quint64 serial, qint64 pid,
-                                        std::chrono::milliseconds grace, CancellationToken token) {
-    try {
-        co_await sleepFor(grace, token);
-    } catch (...) {
-    }
-    // Only while the same process is current: it has not been reaped, so the id is still its own.
-    if (self && pid > 0 && self->currentSerial() == serial)
-        ::kill(pid_t(pid), SIGKILL);
-}
-
-void LLMServer::handleExit(QProcess *process, quint64 serial, int status) {
+void LLMServer::handleExit(ChildProcess *process, quint64 serial, int status) {
     if (currentSerial() != serial) {
         process->deleteLater();
         return;
@@ -315,7 +297,6 @@ void LLMServer::handleExit(QProcess *process, quint64 serial, int status) {
     m_baseUrl.clear();
     setReady(false);
     m_stopping = false;
-    m_killTimer.cancel();
     auto waiters = std::move(m_exitWaiters);
     m_exitWaiters.clear();
     for (auto &waiter : waiters)

@@ -1,9 +1,13 @@
 #pragma once
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
+#include "core/continuousclock.h"
+#include "core/error.h"
+#include "core/promise.h"
+#include "core/sharedtask.h"
 #include "llm/chatwire.h"
-#include "llm/eventstream.h"
-#include "llm/llmerror.h"
+#include "llm/llmeventstream.h"
+#include "llm/llmservererror.h"
 
 #include <QNetworkRequest>
 #include <QObject>
@@ -16,18 +20,21 @@
 #include <vector>
 
 class QNetworkAccessManager;
-class QProcess;
 
 namespace velmora {
 
+class ChildProcess;
 class Defaults;
 
 // Timings that tests shorten; the defaults are the program's.
 struct LLMServerTimings {
-    std::chrono::milliseconds pollInterval{100};   // between two health checks while loading
-    std::chrono::milliseconds healthTimeout{1000}; // one health check
-    std::chrono::milliseconds killGrace{500};      // SIGTERM to SIGKILL
-    std::chrono::milliseconds requestTimeout{60'000};
+    std::chrono::milliseconds loadTimeout{60'000};    // one launch until it answers healthy
+    std::chrono::milliseconds pollInterval{100};      // between two health checks while loading
+    std::chrono::milliseconds healthTimeout{1000};    // one health check
+    std::chrono::milliseconds killGrace{500};         // SIGTERM to SIGKILL
+    std::chrono::milliseconds requestTimeout{60'000}; // one chat request
+
+    friend bool operator==(const LLMServerTimings &, const LLMServerTimings &) = default;
 };
 
 // Starts, watches and stops the local language-model server, and talks to it over loopback
@@ -35,17 +42,14 @@ struct LLMServerTimings {
 class LLMServer : public QObject {
     Q_OBJECT
 public:
-    // The defaults key (also a launch argument: -llmServerPath /path) naming the server program.
-    static constexpr const char *kExecutablePathKey = "llmServerPath";
     static constexpr const char *kExecutableName = "llm-helper";
 
     // The program installed beside Velmora's own.
     static QString defaultExecutablePath();
-    // The configured program, or the installed one.
+    // The configured program (kLLMServerPath), or the installed one.
     static QString executablePath(const Defaults &defaults);
 
-    LLMServer(QString executablePath, std::chrono::milliseconds loadTimeout, LLMServerTimings timings = {},
-              QObject *parent = nullptr);
+    explicit LLMServer(QString executablePath, LLMServerTimings timings = {}, QObject *parent = nullptr);
     ~LLMServer() override;
 
     bool isReady() const { return m_ready; }
@@ -55,7 +59,7 @@ public:
     // overtook the load.
     QCoro::Task<> start(QString model, QString draft);
     // Stops the server (SIGTERM, then SIGKILL after the grace) and returns once its exit was
-    // handled.
+    // handled and a load it overtook has ended.
     QCoro::Task<> terminate();
 
     // A plain chat request. Throws LLMServerError or CancelledError.
@@ -83,8 +87,7 @@ public:
     qint64 processId() const;
     QUrl baseUrl() const { return m_baseUrl; }
     QString apiKey() const { return m_apiKey; }
-    qint64 generation() const { return m_generation; }
-    const QString &program() const { return m_executablePath; }
+    const LLMServerTimings &timings() const { return m_timings; }
 
 signals:
     void readyChanged(bool ready);
@@ -92,28 +95,26 @@ signals:
 private:
     QCoro::Task<> load(QString model, QString draft, qint64 generation);
     QCoro::Task<> launch(QString model, QString draft, qint64 generation);
-    void handleExit(QProcess *process, quint64 serial, int status);
+    QCoro::Task<> stopProcess();
+    void handleExit(ChildProcess *process, quint64 serial, int status);
     void setReady(bool ready);
     quint64 currentSerial() const;
-    static QCoro::Task<> killAfterGrace(QPointer<LLMServer> self, quint64 serial, qint64 pid,
-                                        std::chrono::milliseconds grace, CancellationToken token);
 
     QString m_executablePath;
-    std::chrono::milliseconds m_loadTimeout;
     LLMServerTimings m_timings;
     QNetworkAccessManager *m_network;
 
     bool m_ready = false;
-    QProcess *m_process = nullptr;
+    ChildProcess *m_process = nullptr;
     quint64 m_processSerial = 0; // identity of m_process; launches are numbered from 1
     quint64 m_launches = 0;
     QUrl m_baseUrl;
     QString m_apiKey;
     std::optional<SharedTask<void>> m_starting;
+    SharedTask<void> m_loading; // the latest load, awaited by terminate()
     qint64 m_generation = 0;
     bool m_stopping = false;
     std::vector<Promise<void>> m_exitWaiters;
-    CancellationSource m_killTimer; // ends the SIGKILL timer once the exit is handled
 };
 
 } // namespace velmora

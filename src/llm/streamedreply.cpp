@@ -1,6 +1,6 @@
 #include "llm/streamedreply.h"
 
-#include "llm/eventstream.h"
+#include "llm/llmeventstream.h"
 #include "llm/llmruntime.h"
 
 #include <QTextBoundaryFinder>

@@ -1,7 +1,10 @@
 #pragma once
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
+#include "core/continuousclock.h"
+#include "core/error.h"
 #include "core/log.h"
+#include "core/promise.h"
 #include "llm/chatwire.h"
 
 #include <QString>

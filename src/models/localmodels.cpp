@@ -37,14 +37,15 @@ LocalModels::Setup LocalModels::Setup::standard(const Defaults &defaults) {
     return setup;
 }
 
-LocalModels::LocalModels(Defaults &defaults, QObject *parent)
-    : LocalModels(defaults, Setup::standard(defaults), parent) {}
+LocalModels::LocalModels(Defaults &defaults, SleepInhibitor &inhibitor, QObject *parent)
+    : LocalModels(defaults, inhibitor, Setup::standard(defaults), parent) {}
 
-LocalModels::LocalModels(Defaults &defaults, Setup setup, QObject *parent)
+LocalModels::LocalModels(Defaults &defaults, SleepInhibitor &inhibitor, Setup setup, QObject *parent)
     : QObject(parent), m_spaceFolder(setup.spaceFolder), m_availableSpace(setup.tuning.availableSpace),
       m_memoryBytes(ModelMemory::physicalBytes(defaults, setup.machineMemory)) {
-    m_speech = std::make_unique<ModelStore>(setup.speechManifests, setup.speechFolder, defaults, setup.tuning);
-    m_text = std::make_unique<ModelStore>(setup.textManifests, setup.textFolder, defaults, setup.tuning);
+    m_speech =
+        std::make_unique<ModelStore>(setup.speechManifests, setup.speechFolder, defaults, inhibitor, setup.tuning);
+    m_text = std::make_unique<ModelStore>(setup.textManifests, setup.textFolder, defaults, inhibitor, setup.tuning);
     for (ModelStore *store : {m_speech.get(), m_text.get()}) {
         connect(store, &ModelStore::stateChanged, this, &LocalModels::changed);
         connect(store, &ModelStore::downloadedBytesChanged, this, &LocalModels::changed);
@@ -174,7 +175,7 @@ void LocalModels::check() {
 
 QString LocalModels::formatFileSize(qint64 bytes, const QLocale &locale) {
     if (bytes == 0)
-        return QCoreApplication::translate("Models", "Zero KB");
+        return QCoreApplication::translate("Models", "Zero KB", "A file size of nothing");
     struct Unit {
         double scale;
         const char *name;
@@ -185,32 +186,39 @@ QString LocalModels::formatFileSize(qint64 bytes, const QLocale &locale) {
         if (double(bytes) >= unit.scale)
             return locale.toString(double(bytes) / unit.scale, 'f', unit.digits) + u' ' + QLatin1String(unit.name);
     }
-    return locale.toString(bytes) + QStringLiteral(" bytes");
+    return QCoreApplication::translate("Models", "%1 bytes", "A file size under a kilobyte; placeholder is the count")
+        .arg(locale.toString(bytes));
 }
 
 QString LocalModels::message(ModelFailure failure, qint64 requiredBytes, const QLocale &locale) {
     switch (failure) {
     case ModelFailure::Network:
-        return QCoreApplication::translate("Models", "Download interrupted. Click Retry to continue.");
+        return QCoreApplication::translate("Models", "Download interrupted. Click Retry to continue.",
+                                           "Model download failure: the connection failed");
     case ModelFailure::Server:
         return QCoreApplication::translate("Models",
-                                           "The download server is busy. Wait a few minutes, then click Retry.");
+                                           "The download server is busy. Wait a few minutes, then click Retry.",
+                                           "Model download failure: the server kept answering that it is busy");
     case ModelFailure::Unavailable:
         return QCoreApplication::translate("Models",
-                                           "This download is no longer available. Check for an Velmora update.");
+                                           "This download is no longer available. Check for a Velmora update.",
+                                           "Model download failure: the file is gone from the server");
     case ModelFailure::InvalidResponse:
         return QCoreApplication::translate(
-            "Models", "Couldn't reach the download server. Check your internet connection, then click Retry.");
+            "Models", "Couldn't reach the download server. Check your internet connection, then click Retry.",
+            "Model download failure: the server's answer made no sense");
     case ModelFailure::Checksum:
-        return QCoreApplication::translate("Models", "The download was damaged. Click Retry to download it again.");
+        return QCoreApplication::translate("Models", "The download was damaged. Click Retry to download it again.",
+                                           "Model download failure: the file's checksum is wrong");
     case ModelFailure::Space:
-        //: Model download failure; placeholder is the free space needed
         return QCoreApplication::translate(
-                   "Models", "Not enough disk space. The download needs %1 free. Free up some space, then click Retry.")
+                   "Models", "Not enough disk space. The download needs %1 free. Free up some space, then click Retry.",
+                   "Model download failure; placeholder is the free space needed")
             .arg(formatFileSize(requiredBytes, locale));
     case ModelFailure::FileSystem:
         return QCoreApplication::translate(
-            "Models", "Couldn't save the download to this computer. Restart Velmora and try again.");
+            "Models", "Couldn't save the download to this computer. Restart Velmora and try again.",
+            "Model download failure: the file could not be written or moved into place");
     }
     return {};
 }

@@ -32,8 +32,8 @@ public:
         static Setup standard(const Defaults &defaults);
     };
 
-    explicit LocalModels(Defaults &defaults, QObject *parent = nullptr);
-    LocalModels(Defaults &defaults, Setup setup, QObject *parent = nullptr);
+    LocalModels(Defaults &defaults, SleepInhibitor &inhibitor, QObject *parent = nullptr);
+    LocalModels(Defaults &defaults, SleepInhibitor &inhibitor, Setup setup, QObject *parent = nullptr);
 
     ModelStore &speech() { return *m_speech; }
     ModelStore &text() { return *m_text; }

@@ -1,14 +1,20 @@
 #include "models/modeldownload.h"
 
+#include "core/cancellationtoken.h"
+#include "core/continuousclock.h"
+#include "core/error.h"
 #include "core/paths.h"
+#include "core/promise.h"
+#include "core/runinbackground.h"
 #include "core/uuid.h"
-#include "core/async.h"
+#include "platform/networkreply.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 
 #include <cerrno>
 #include <cstdio>
@@ -56,35 +62,21 @@ void writeAll(int fd, const char *data, qint64 size) {
 
 // Appends the whole of part to out, 1 MiB at a time, checking for cancellation before each
 // block. The kernel copies the bytes itself where it can.
-void appendFile(int out, int part, const CancellationToken &token, std::unique_ptr<char[]> &buffer) {
-    bool kernelCopy = true;
+void appendFile(int out, int part, const CancellationToken &token) {
     for (;;) {
-        if (kernelCopy) {
-            token.throwIfCancelled();
-            const ssize_t n = ::copy_file_range(part, nullptr, out, nullptr, size_t(kBlockBytes), 0);
-            if (n > 0)
-                continue;
-            if (n == 0)
-                return;
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-                throw PosixError(errno);
-            kernelCopy = false; // copy_file_range moved nothing: continue the old way
-        }
-        if (!buffer)
-            buffer.reset(new char[kBlockBytes]);
-        const ssize_t n = ::read(part, buffer.get(), size_t(kBlockBytes));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw PosixError(errno);
-        }
+        token.throwIfCancelled();
+        const ssize_t n = ::copy_file_range(part, nullptr, out, nullptr, size_t(kBlockBytes), 0);
+        if (n > 0)
+            continue;
         if (n == 0)
             return;
-        token.throwIfCancelled();
-        writeAll(out, buffer.get(), n);
+        if (errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            throw PosixError(errno);
+        break; // no kernel copy here: go on through a buffer
     }
+    readBlocks(part, token, [out](const char *data, qint64 size) { writeAll(out, data, size); });
 }
 
 } // namespace
@@ -180,8 +172,8 @@ QCoro::Task<> ModelDownload::run(CancellationToken token) const {
         try {
             std::rethrow_exception(failure);
         } catch (const ModelFailureError &e) {
-            discard = e.failure() == ModelFailure::Checksum || e.failure() == ModelFailure::InvalidResponse ||
-                      e.failure() == ModelFailure::Unavailable;
+            discard = e.kind() == ModelFailure::Checksum || e.kind() == ModelFailure::InvalidResponse ||
+                      e.kind() == ModelFailure::Unavailable;
         } catch (...) {
         }
         if (discard)
@@ -266,13 +258,15 @@ QCoro::Task<> ModelDownload::groupWorker(std::shared_ptr<Group> group) const {
 QCoro::Task<bool> ModelDownload::downloadPart(int index, PartRange range, bool allowWhole,
                                               CancellationToken token) const {
     token.throwIfCancelled();
-    size_t attempt = 0;
+    // Attempts are counted as requests on the wire, Qt's own resends included.
+    size_t requests = 0;
     for (;;) {
         if (progress)
             progress(index, 0);
         std::exception_ptr error;
         std::optional<bool> whole;
-        auto attemptTask = fetchPart(index, range, allowWhole, token);
+        int sent = 0;
+        auto attemptTask = fetchPart(index, range, allowWhole, token, &sent);
         try {
             whole = co_await std::move(attemptTask);
         } catch (...) {
@@ -281,27 +275,29 @@ QCoro::Task<bool> ModelDownload::downloadPart(int index, PartRange range, bool a
         if (whole)
             co_return *whole;
         token.throwIfCancelled();
+        // A transfer that never got its request out (refused) still used an attempt.
+        requests += size_t(std::max(sent, 1));
         bool lastWasServer = false;
         try {
             std::rethrow_exception(error);
         } catch (const ModelFailureError &e) {
-            if (e.failure() != ModelFailure::Network && e.failure() != ModelFailure::Server)
+            if (e.kind() != ModelFailure::Network && e.kind() != ModelFailure::Server)
                 throw;
-            lastWasServer = e.failure() == ModelFailure::Server;
+            lastWasServer = e.kind() == ModelFailure::Server;
         } catch (const Error &e) {
             if (isSpaceError(e))
                 throw ModelFailureError(ModelFailure::Space);
         } catch (...) {
         }
-        if (attempt >= retryDelays.size())
+        if (requests > retryDelays.size())
             throw ModelFailureError(lastWasServer ? ModelFailure::Server : ModelFailure::Network);
-        co_await sleepFor(retryDelays[attempt], token);
+        co_await sleepFor(retryDelays[requests - 1], token);
         token.throwIfCancelled();
-        ++attempt;
     }
 }
 
-QCoro::Task<bool> ModelDownload::fetchPart(int index, PartRange range, bool allowWhole, CancellationToken token) const {
+QCoro::Task<bool> ModelDownload::fetchPart(int index, PartRange range, bool allowWhole, CancellationToken token,
+                                           int *requestsSent) const {
     QNetworkRequest request(manifest.url);
     request.setRawHeader("Range", "bytes=" + QByteArray::number(range.first) + '-' + QByteArray::number(range.last));
     // Asking for identity also keeps Qt from decompressing on its own.
@@ -319,14 +315,17 @@ QCoro::Task<bool> ModelDownload::fetchPart(int index, PartRange range, bool allo
         if (report)
             report(index, bytes);
     });
+    struct CountRequests {
+        const ModelDownloadTransfer &transfer;
+        int *out;
+        ~CountRequests() { *out = transfer.requestsSent(); }
+    } countRequests{transfer, requestsSent};
     auto registration = token.onCancelled([&transfer] { transfer.cancel(); });
     // Each transfer has its own session, and with it its own network thread.
     QNetworkAccessManager session;
     const TransferResponse response = co_await transfer.run(&session, request, transferPath);
     registration.reset();
 
-    if (!response.isHttp)
-        throw ModelFailureError(ModelFailure::InvalidResponse);
     const int status = response.status;
     if (status == 429 || (status >= 500 && status <= 599))
         throw ModelFailureError(ModelFailure::Server);
@@ -341,7 +340,12 @@ QCoro::Task<bool> ModelDownload::fetchPart(int index, PartRange range, bool allo
         if (status != 206 || response.contentRange != wanted)
             throw ModelFailureError(ModelFailure::InvalidResponse);
     }
-    if (ModelFingerprint::ofFile(transferPath).size != expected)
+    const qint64 received = ModelFingerprint::ofFile(transferPath).size;
+    // A body that stops short of its range lost its connection on the way, whether or not the
+    // answer announced its length: a transport failure, retried, that keeps the finished parts.
+    if (response.cutShort || received < expected)
+        throw ModelFailureError(ModelFailure::Network);
+    if (received != expected)
         throw ModelFailureError(ModelFailure::InvalidResponse);
     if (response.contentEncoding && *response.contentEncoding != "identity")
         throw ModelFailureError(ModelFailure::InvalidResponse);
@@ -363,14 +367,13 @@ void ModelDownload::assemble(const QStringList &parts, const CancellationToken &
     const int out = ::open(nativePath(assembled).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0)
         throw ModelFailureError(ModelFailure::FileSystem);
-    std::unique_ptr<char[]> buffer;
     try {
         for (const QString &part : parts) {
             const int in = ::open(nativePath(part).constData(), O_RDONLY | O_CLOEXEC);
             if (in < 0)
                 throw PosixError(errno);
             try {
-                appendFile(out, in, token, buffer);
+                appendFile(out, in, token);
             } catch (...) {
                 closeIgnoringErrors(in);
                 throw;
@@ -431,79 +434,65 @@ QCoro::Task<TransferResponse> ModelDownloadTransfer::run(QNetworkAccessManager *
     if (fd < 0)
         throw PosixError(errno);
 
-    struct State {
-        int fd = -1;
-        qint64 written = 0;
-        std::exception_ptr writeError;
-        Promise<void> finished;
-    };
-    auto state = std::make_shared<State>();
-    state->fd = fd;
-
-    QNetworkReply *reply = nam->get(request);
+    qint64 written = 0;
+    std::exception_ptr writeError;
+    QPointer<QNetworkReply> reply = nam->get(request);
     // A bounded buffer: with Qt's default (unbounded) one the body piles up in a few huge
     // chunks and the transfer runs several times slower.
     reply->setReadBufferSize(kReadBufferBytes);
     m_reply = reply;
-    auto drain = [this, reply, state] {
-        if (state->writeError || !reply->isOpen())
+    auto drain = [&] {
+        if (writeError || !reply || !reply->isOpen())
             return;
         const QByteArray data = reply->readAll();
         if (data.isEmpty())
             return;
         try {
-            writeAll(state->fd, data.constData(), data.size());
+            writeAll(fd, data.constData(), data.size());
         } catch (...) {
-            state->writeError = std::current_exception();
+            writeError = std::current_exception();
             reply->abort();
             return;
         }
-        state->written += data.size();
+        written += data.size();
         const auto now = ContinuousClock::now();
         if (now - m_lastReport >= std::chrono::milliseconds(100)) {
             m_lastReport = now;
             if (m_progress)
-                m_progress(state->written);
+                m_progress(written);
         }
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, drain);
-    // Queued, so an abort() from cancel() never resumes the waiting coroutine inside cancel().
-    QObject::connect(
-        reply, &QNetworkReply::finished, reply,
-        [drain, state] {
-            drain();
-            state->finished.resolve();
-        },
-        Qt::QueuedConnection);
-    co_await state->finished;
-    QObject::disconnect(reply, nullptr, nullptr, nullptr);
+    // Qt sends a request again on its own after some connection failures; each one counts.
+    QObject::connect(reply, &QNetworkReply::requestSent, reply, [this] { ++m_requestsSent; });
+    co_await replyFinished(reply);
     m_reply = nullptr;
-    reply->deleteLater();
+    if (reply) {
+        drain();
+        QObject::disconnect(reply, nullptr, nullptr, nullptr);
+        reply->deleteLater();
+    }
     const int closed = ::close(fd);
     const int closeErrno = errno;
 
     if (m_canceled)
         throw CancelledError();
-    if (state->writeError)
-        std::rethrow_exception(state->writeError);
-    const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError error = reply->error();
-    // Qt reports HTTP error statuses as errors of 200 and above; those are answers to judge,
-    // while everything below (refused, closed, timed out, aborted) is a transport failure.
-    if (error != QNetworkReply::NoError && (error < QNetworkReply::ContentAccessDenied || !statusAttribute.isValid()))
-        throw ModelFailureError(ModelFailure::Network);
-    // A body cut short by a dropped connection is not always reported as an error.
-    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (error == QNetworkReply::NoError && announced.isValid() && announced.toLongLong() != state->written)
+    if (writeError)
+        std::rethrow_exception(writeError);
+    const QVariant statusAttribute = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute) : QVariant();
+    // No answer at all: refused, closed, timed out or aborted before the response head.
+    if (!statusAttribute.isValid())
         throw ModelFailureError(ModelFailure::Network);
     if (closed != 0)
         throw PosixError(closeErrno);
 
     TransferResponse response;
-    response.isHttp = statusAttribute.isValid();
     response.status = statusAttribute.toInt();
+    response.cutShort = bodyCutShort(*reply, written);
     if (reply->hasRawHeader("Content-Range"))
         response.contentRange = reply->rawHeader("Content-Range");
+    // Qt drops a header whose value is empty and offers no raw response head, so an empty
+    // "Content-Encoding" reads as none; the digest check still keeps such a body out.
     if (reply->hasRawHeader("Content-Encoding"))
         response.contentEncoding = reply->rawHeader("Content-Encoding");
     co_return response;

@@ -4,11 +4,16 @@
 // verifies the result and moves it into place, so the model's own name only ever holds a
 // verified file.
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
+#include "core/continuousclock.h"
+#include "core/error.h"
+#include "core/promise.h"
+#include "core/runinbackground.h"
 #include "models/modelmanifest.h"
 
 #include <QByteArray>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -71,14 +76,16 @@ private:
     QCoro::Task<QStringList> downloadParts(CancellationToken token) const;
     QCoro::Task<> groupWorker(std::shared_ptr<Group> group) const;
     QCoro::Task<bool> downloadPart(int index, PartRange range, bool allowWhole, CancellationToken token) const;
-    QCoro::Task<bool> fetchPart(int index, PartRange range, bool allowWhole, CancellationToken token) const;
+    // One request (or more, when Qt resends it); requestsSent receives how many went out.
+    QCoro::Task<bool> fetchPart(int index, PartRange range, bool allowWhole, CancellationToken token,
+                                int *requestsSent) const;
     void assemble(const QStringList &parts, const CancellationToken &token) const;
 };
 
 // What a transfer learned of the response.
 struct TransferResponse {
-    bool isHttp = false;
     int status = 0;
+    bool cutShort = false; // the body lost its connection on the way
     std::optional<QByteArray> contentRange;
     std::optional<QByteArray> contentEncoding;
 };
@@ -92,14 +99,17 @@ public:
     ModelDownloadTransfer &operator=(const ModelDownloadTransfer &) = delete;
 
     // Returns the response once its body is in destination. Throws CancelledError,
-    // ModelFailure::Network for transport failures, or PosixError for file errors.
+    // ModelFailure::Network when no answer came, or PosixError for file errors.
     QCoro::Task<TransferResponse> run(QNetworkAccessManager *nam, QNetworkRequest request, QString destination);
     void cancel();
+    // Requests that went out, Qt's own resends included.
+    int requestsSent() const { return m_requestsSent; }
 
 private:
     std::function<void(qint64)> m_progress;
-    QNetworkReply *m_reply = nullptr;
+    QPointer<QNetworkReply> m_reply;
     bool m_canceled = false;
+    int m_requestsSent = 0;
     ContinuousClock::time_point m_lastReport;
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/defaults.h"
 #include "core/paths.h"
+#include "models/modelssettings.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -25,20 +26,6 @@ namespace {
 
 constexpr qint64 kBlockBytes = 1048576;
 
-struct FailureName {
-    ModelFailure failure;
-    const char *name;
-};
-constexpr std::array<FailureName, 7> kFailureNames{{
-    {ModelFailure::Network, "network"},
-    {ModelFailure::Server, "server"},
-    {ModelFailure::Unavailable, "unavailable"},
-    {ModelFailure::InvalidResponse, "invalidResponse"},
-    {ModelFailure::Checksum, "checksum"},
-    {ModelFailure::Space, "space"},
-    {ModelFailure::FileSystem, "fileSystem"},
-}};
-
 qint64 nanoseconds(const statx_timestamp &t) {
     return qint64(t.tv_sec) * 1'000'000'000 + qint64(t.tv_nsec);
 }
@@ -53,25 +40,6 @@ struct DigestContext {
 };
 
 } // namespace
-
-QString toString(ModelFailure failure) {
-    for (const auto &entry : kFailureNames) {
-        if (entry.failure == failure)
-            return QString::fromLatin1(entry.name);
-    }
-    return {};
-}
-
-std::optional<ModelFailure> modelFailureFromString(const QString &text) {
-    for (const auto &entry : kFailureNames) {
-        if (text == QLatin1String(entry.name))
-            return entry.failure;
-    }
-    return std::nullopt;
-}
-
-ModelFailureError::ModelFailureError(ModelFailure failure)
-    : Error(QString::fromLatin1(kDomain), qint64(failure), toString(failure)), m_failure(failure) {}
 
 // --- fingerprints ---------------------------------------------------------------------------
 
@@ -147,7 +115,7 @@ QUrl defaultBase() {
 }
 
 QUrl base(const Defaults &defaults) {
-    const QUrl url(defaults.string(QString::fromLatin1(kBaseKey)).trimmed());
+    const QUrl url(defaults.get(kModelHubURL).trimmed());
     const QString scheme = url.scheme();
     if (!url.isValid() || url.host().isEmpty() || (scheme != u"https" && scheme != u"http"))
         return defaultBase();
@@ -216,6 +184,22 @@ void closeIgnoringErrors(int fd) {
         ::close(fd);
 }
 
+void readBlocks(int fd, const CancellationToken &token, const std::function<void(const char *, qint64)> &use) {
+    std::unique_ptr<char[]> buffer(new char[kBlockBytes]);
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.get(), size_t(kBlockBytes));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw PosixError(errno);
+        }
+        if (n == 0)
+            return;
+        token.throwIfCancelled();
+        use(buffer.get(), n);
+    }
+}
+
 QString sha256OfFile(const QString &path, const CancellationToken &token) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -229,19 +213,7 @@ QString sha256OfFile(const QString &path, const CancellationToken &token) {
     DigestContext digest;
     if (!digest.ctx || EVP_DigestInit_ex(digest.ctx, EVP_sha256(), nullptr) != 1)
         throw Error(QStringLiteral("Velmora.OpenSSL"), 1, QStringLiteral("SHA-256 unavailable"));
-    std::unique_ptr<char[]> buffer(new char[kBlockBytes]);
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer.get(), kBlockBytes);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw PosixError(errno);
-        }
-        if (n == 0)
-            break;
-        token.throwIfCancelled();
-        EVP_DigestUpdate(digest.ctx, buffer.get(), size_t(n));
-    }
+    readBlocks(fd, token, [&](const char *data, qint64 size) { EVP_DigestUpdate(digest.ctx, data, size_t(size)); });
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_DigestFinal_ex(digest.ctx, md, &length);

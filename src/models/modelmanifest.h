@@ -3,35 +3,21 @@
 // The vocabulary of the local models: the files the application downloads, where they live,
 // how a file on disk is fingerprinted and how it is verified against its manifest.
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
 #include "core/error.h"
+#include "models/modelfailureerror.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace velmora {
 
 class Defaults;
-
-// The failure of a model download or check, thrown as ModelFailureError.
-enum class ModelFailure { Network, Server, Unavailable, InvalidResponse, Checksum, Space, FileSystem };
-
-QString toString(ModelFailure failure);
-std::optional<ModelFailure> modelFailureFromString(const QString &text);
-
-class ModelFailureError : public Error {
-public:
-    static constexpr const char *kDomain = "Velmora.ModelFailure";
-    explicit ModelFailureError(ModelFailure failure);
-    ModelFailure failure() const { return m_failure; }
-
-private:
-    ModelFailure m_failure;
-};
 
 // One state of a file on disk; equal fingerprints mean an unchanged file. Dates are
 // nanoseconds since the epoch.
@@ -57,7 +43,6 @@ std::optional<std::vector<ModelFingerprint>> decodeFingerprints(const QByteArray
 // path) is the defaults key "modelHubURL", also settable as the launch argument
 // "-modelHubURL http://…"; the account names complete the address of each repository.
 namespace ModelHub {
-inline constexpr const char *kBaseKey = "modelHubURL";
 inline constexpr const char *kSpeechAccount = "cohere-community";
 inline constexpr const char *kTextAccount = "unsloth";
 QUrl defaultBase();
@@ -94,6 +79,10 @@ QString modelsFolder(const QString &name);
 // The SHA-256 of a whole file as 64 lower-case hexadecimal digits, read in 1 MiB blocks;
 // checks the token after each non-empty block. Throws PosixError for file errors.
 QString sha256OfFile(const QString &path, const CancellationToken &token = {});
+
+// Reads an open file from where it stands to its end, 1 MiB at a time, handing each block to use
+// once the token has been checked. Throws PosixError or CancelledError.
+void readBlocks(int fd, const CancellationToken &token, const std::function<void(const char *data, qint64 size)> &use);
 
 // Closes a descriptor, dropping the error of the close.
 void closeIgnoringErrors(int fd);

@@ -1,14 +1,12 @@
 #include "models/modelstore.h"
 
+#include "core/cancellationtoken.h"
 #include "core/defaults.h"
+#include "core/error.h"
 #include "core/log.h"
-#include "core/async.h"
+#include "core/runinbackground.h"
+#include "models/modelssettings.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusUnixFileDescriptor>
 #include <QDir>
 #include <QFileInfo>
 
@@ -27,43 +25,6 @@ const QString kWorkPrefix = QStringLiteral(".download-");
 
 } // namespace
 
-// --- system activity ------------------------------------------------------------------------
-
-namespace {
-// Holds a logind inhibitor descriptor once the asynchronous call has answered; closing it ends
-// the inhibition.
-struct Inhibitor {
-    int fd = -1;
-    bool released = false;
-    ~Inhibitor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-} // namespace
-
-std::shared_ptr<void> beginSystemActivity(const QString &reason) {
-    auto inhibitor = std::make_shared<Inhibitor>();
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
-        return inhibitor;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-    call << QStringLiteral("idle:sleep") << QStringLiteral("Velmora") << reason << QStringLiteral("block");
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-    std::weak_ptr<Inhibitor> weak = inhibitor;
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [weak](QDBusPendingCallWatcher *w) {
-        QDBusPendingReply<QDBusUnixFileDescriptor> reply = *w;
-        w->deleteLater();
-        auto held = weak.lock();
-        if (!held || reply.isError() || !reply.value().isValid())
-            return; // the activity already ended, or there is no login manager to ask
-        held->fd = ::dup(reply.value().fileDescriptor());
-    });
-    return inhibitor;
-}
-
 // --- state ----------------------------------------------------------------------------------
 
 QString ModelStore::State::toString() const {
@@ -79,10 +40,10 @@ QString ModelStore::State::toString() const {
     return {};
 }
 
-ModelStore::ModelStore(std::vector<ModelManifest> manifests, QString folder, Defaults &defaults, Tuning tuning,
-                       QObject *parent)
+ModelStore::ModelStore(std::vector<ModelManifest> manifests, QString folder, Defaults &defaults,
+                       SleepInhibitor &inhibitor, Tuning tuning, QObject *parent)
     : QObject(parent), m_manifests(std::move(manifests)), m_folder(std::move(folder)), m_defaults(defaults),
-      m_tuning(std::move(tuning)) {
+      m_inhibitor(inhibitor), m_tuning(std::move(tuning)) {
     // Work folders of files no manifest names any more go; those of current files stay so an
     // interrupted download resumes.
     QSet<QString> expected;
@@ -139,10 +100,14 @@ QStringList ModelStore::fileURLs() const {
 }
 
 QString ModelStore::verifiedKey() const {
-    QStringList prefixes;
+    return cacheKey().name;
+}
+
+SettingKey<QByteArray> ModelStore::cacheKey() const {
+    QStringList digests;
     for (const auto &m : m_manifests)
-        prefixes << m.sha256.left(16);
-    return QStringLiteral("verifiedModels.") + prefixes.join(u'-');
+        digests << m.sha256;
+    return verifiedModelsKey(digests);
 }
 
 ModelStore::Pairs ModelStore::pairs() const {
@@ -165,7 +130,7 @@ std::optional<std::vector<ModelFingerprint>> ModelStore::currentFingerprints() c
 }
 
 std::optional<std::vector<ModelFingerprint>> ModelStore::storedFingerprints() const {
-    const QByteArray data = m_defaults.data(verifiedKey());
+    const QByteArray data = m_defaults.get(cacheKey());
     if (data.isEmpty())
         return std::nullopt;
     return decodeFingerprints(data);
@@ -173,17 +138,17 @@ std::optional<std::vector<ModelFingerprint>> ModelStore::storedFingerprints() co
 
 void ModelStore::storeFingerprints(const std::optional<std::vector<ModelFingerprint>> &fingerprints) {
     if (!fingerprints) {
-        m_defaults.remove(verifiedKey());
+        m_defaults.reset(cacheKey());
         return;
     }
-    m_defaults.setData(verifiedKey(), encodeFingerprints(*fingerprints));
+    m_defaults.set(cacheKey(), encodeFingerprints(*fingerprints));
 }
 
 ModelFailure ModelStore::failure(const std::exception_ptr &error) {
     try {
         std::rethrow_exception(error);
     } catch (const ModelFailureError &e) {
-        return e.failure();
+        return e.kind();
     } catch (const Error &e) {
         if (e.code() == 640 || (e.domain() == QLatin1String(PosixError::kDomain) && e.code() == 28))
             return ModelFailure::Space;
@@ -205,6 +170,15 @@ void ModelStore::endOperation(const std::shared_ptr<Operation> &op) {
         emit operationChanged();
     }
     op->ended.resolve();
+}
+
+bool ModelStore::endCurrent(const QPointer<ModelStore> &self, const std::shared_ptr<Operation> &op, QUuid generation) {
+    if (!self) {
+        op->ended.resolve();
+        return false;
+    }
+    self->endOperation(op);
+    return self->m_generation == generation;
 }
 
 QCoro::Task<> ModelStore::operationEnded() {
@@ -259,12 +233,7 @@ QCoro::Task<> ModelStore::verification(QPointer<ModelStore> self, std::shared_pt
     } catch (...) {
         error = std::current_exception();
     }
-    if (!self) {
-        op->ended.resolve();
-        co_return;
-    }
-    self->endOperation(op);
-    if (self->m_generation != generation)
+    if (!endCurrent(self, op, generation))
         co_return;
     if (error) {
         Log::models().error("Model %{public}s failed verification", {name});
@@ -288,10 +257,12 @@ void ModelStore::download() {
     m_finishedBytes = 0;
     setDownloadedBytes(0);
     m_verifiedFingerprints.reset();
-    m_defaults.remove(verifiedKey());
+    m_defaults.reset(cacheKey());
     auto op = std::make_shared<Operation>();
     startOperation(op);
-    downloadOperation(this, op, pairs(), m_folder, m_tuning, m_generation);
+    // Keeps the machine awake until the operation has ended, whatever its outcome.
+    std::shared_ptr<SleepInhibitor::Hold> awake = m_inhibitor.begin(QStringLiteral("Downloading models"));
+    downloadOperation(this, op, pairs(), m_folder, m_tuning, m_generation, std::move(awake));
 }
 
 QCoro::Task<> ModelStore::downloadFiles(QPointer<ModelStore> self, Pairs pairs, QString folder, Tuning tuning,
@@ -330,10 +301,8 @@ QCoro::Task<> ModelStore::downloadFiles(QPointer<ModelStore> self, Pairs pairs, 
 }
 
 QCoro::Task<> ModelStore::downloadOperation(QPointer<ModelStore> self, std::shared_ptr<Operation> op, Pairs pairs,
-                                            QString folder, Tuning tuning, QUuid generation) {
-    std::shared_ptr<void> activity;
-    if (tuning.beginActivity)
-        activity = tuning.beginActivity(QStringLiteral("Downloading models"));
+                                            QString folder, Tuning tuning, QUuid generation,
+                                            std::shared_ptr<SleepInhibitor::Hold> awake) {
     const CancellationToken token = op->source.token();
     std::exception_ptr error;
     auto files = downloadFiles(self, pairs, folder, tuning, generation, token);
@@ -342,13 +311,8 @@ QCoro::Task<> ModelStore::downloadOperation(QPointer<ModelStore> self, std::shar
     } catch (...) {
         error = std::current_exception();
     }
-    activity.reset();
-    if (!self) {
-        op->ended.resolve();
-        co_return;
-    }
-    self->endOperation(op);
-    if (self->m_generation != generation)
+    awake.reset();
+    if (!endCurrent(self, op, generation))
         co_return;
     const QString name = folderName(folder);
     if (error) {
@@ -434,7 +398,7 @@ quint64 systemBytes() {
 }
 
 quint64 physicalBytes(const Defaults &defaults, const std::function<quint64()> &machine) {
-    const qint64 fake = defaults.integer(QString::fromLatin1(kFakeMemoryKey), 0);
+    const qint64 fake = defaults.get(kFakeMemoryGB);
     if (fake > 0)
         return quint64(fake) << 30;
     return machine ? machine() : 0;

@@ -2,9 +2,14 @@
 
 // One set of model files in one folder, and whether that set can be used right now.
 
-#include "core/async.h"
+#include "core/cancellationtoken.h"
+#include "core/error.h"
+#include "core/promise.h"
+#include "core/runinbackground.h"
+#include "core/settingkey.h"
 #include "models/modeldownload.h"
 #include "models/modelmanifest.h"
+#include "platform/sleepinhibitor.h"
 
 #include <QObject>
 #include <QPointer>
@@ -23,9 +28,6 @@ namespace velmora {
 
 class Defaults;
 
-// Asks the login manager to hold off idle sleep until the handle is released.
-std::shared_ptr<void> beginSystemActivity(const QString &reason);
-
 // The download's settings; tests shorten the parts, the waits and the space reading.
 struct ModelStoreTuning {
     qint64 partBytes = ModelDownload::kPartBytes;
@@ -34,9 +36,6 @@ struct ModelStoreTuning {
                                                        std::chrono::seconds(30)};
     std::function<std::optional<qint64>(const QString &)> availableSpace = volumeAvailableBytes;
     std::chrono::milliseconds transferTimeout{30000};
-    // Keeps the system from idle sleep while a download runs; the activity ends when the
-    // returned handle is released.
-    std::function<std::shared_ptr<void>(const QString &reason)> beginActivity = beginSystemActivity;
 };
 
 class ModelStore : public QObject {
@@ -62,9 +61,10 @@ public:
 
     using Tuning = ModelStoreTuning;
 
-    // Removes work folders that no manifest names any more, then checks the files.
-    ModelStore(std::vector<ModelManifest> manifests, QString folder, Defaults &defaults, Tuning tuning = {},
-               QObject *parent = nullptr);
+    // Removes work folders that no manifest names any more, then checks the files. The machine
+    // is kept from idle sleep through inhibitor while a download runs.
+    ModelStore(std::vector<ModelManifest> manifests, QString folder, Defaults &defaults, SleepInhibitor &inhibitor,
+               Tuning tuning = {}, QObject *parent = nullptr);
     ~ModelStore() override;
 
     State state() const { return m_state; }
@@ -116,9 +116,13 @@ private:
     void setState(State state);
     void setDownloadedBytes(qint64 bytes);
     Pairs pairs() const;
+    SettingKey<QByteArray> cacheKey() const;
     std::optional<std::vector<ModelFingerprint>> currentFingerprints() const;
     void startOperation(std::shared_ptr<Operation> op);
     void endOperation(const std::shared_ptr<Operation> &op);
+    // Ends an operation that has come back to the main thread; true when its outcome still
+    // counts (the store lives and no newer operation or cancel came since it started).
+    static bool endCurrent(const QPointer<ModelStore> &self, const std::shared_ptr<Operation> &op, QUuid generation);
     void partProgress(int part, qint64 bytes, QUuid generation);
     void beginVerifying(const ModelManifest &manifest, QUuid generation);
     void fileFinished(qint64 bytes, QUuid generation);
@@ -128,7 +132,8 @@ private:
     static QCoro::Task<> downloadFiles(QPointer<ModelStore> self, Pairs pairs, QString folder, Tuning tuning,
                                        QUuid generation, CancellationToken token);
     static QCoro::Task<> downloadOperation(QPointer<ModelStore> self, std::shared_ptr<Operation> op, Pairs pairs,
-                                           QString folder, Tuning tuning, QUuid generation);
+                                           QString folder, Tuning tuning, QUuid generation,
+                                           std::shared_ptr<SleepInhibitor::Hold> awake);
 
     State m_state;
     qint64 m_downloadedBytes = 0;
@@ -140,12 +145,12 @@ private:
     std::map<int, qint64> m_parts;
     qint64 m_finishedBytes = 0;
     Defaults &m_defaults;
+    SleepInhibitor &m_inhibitor;
     Tuning m_tuning;
 };
 
 // The machine's memory, by which the application decides whether models may be downloaded.
 namespace ModelMemory {
-inline constexpr const char *kFakeMemoryKey = "fakeMemoryGB";
 inline constexpr quint64 kRequiredBytes = 17179869184ULL; // 16 GiB
 // The physical memory as the kernel reports it.
 quint64 systemBytes();

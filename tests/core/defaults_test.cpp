@@ -1,6 +1,7 @@
 #include "core/defaults.h"
 #include "support/testsupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
@@ -53,7 +54,10 @@ TEST_F(DefaultsTest, ChangesSignalAndRemovalPersists) {
     QSignalSpy spy(&d, &Defaults::changed);
     d.setString("k", "v");
     d.setString("k", "v"); // same value: no change
+    d.flush();
+    EXPECT_TRUE(Defaults(file()).contains("k"));
     d.remove("k");
+    d.flush();
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(0).at(0).toString(), "k");
     EXPECT_FALSE(Defaults(file()).contains("k"));
@@ -65,6 +69,7 @@ TEST_F(DefaultsTest, DamagedFileLoadsEmptyAndIsKeptAside) {
     EXPECT_FALSE(d.contains("anything"));
     EXPECT_EQ(test::readFile(file() + ".damaged"), QByteArray("{ this is not json"));
     d.setBool("fresh", true);
+    d.flush();
     EXPECT_TRUE(Defaults(file()).boolValue("fresh"));
 }
 
@@ -95,6 +100,7 @@ TEST_F(DefaultsTest, ArgumentsOverlayWithoutBeingSaved) {
     EXPECT_TRUE(d.contains("count"));
     EXPECT_FALSE(d.contains("ignored"));
     EXPECT_FALSE(d.argument("dangling").has_value());
+    d.flush();
     Defaults reread(file());
     EXPECT_EQ(reread.string("page"), "home");
     EXPECT_FALSE(reread.contains("count"));
@@ -116,7 +122,68 @@ TEST_F(DefaultsTest, WritesAreAtomicAndAFailedWriteIsReported) {
     QDir().mkpath(blocked + "/inside");
     Defaults d(blocked);
     d.setString("k", "v");
+    d.flush();
     EXPECT_FALSE(d.lastSaveSucceeded());
     EXPECT_EQ(d.string("k"), "v");
     EXPECT_TRUE(QDir(blocked + "/inside").exists());
+}
+
+TEST_F(DefaultsTest, ChangesAreWrittenTogetherAfterAShortWhileAndAtOnceWhenFlushedOrAtQuit) {
+    Defaults d(file());
+    for (int i = 0; i < 50; ++i)
+        d.setInteger("n", i);
+    d.setString("name", "last");
+    // Nothing is written per change: the file appears once the gathered changes are saved.
+    EXPECT_FALSE(QFile::exists(file()));
+    EXPECT_TRUE(d.hasUnsavedChanges());
+    ASSERT_TRUE(test::waitUntil([&] { return !d.hasUnsavedChanges(); }));
+    EXPECT_EQ(Defaults(file()).integer("n"), 49);
+    EXPECT_EQ(Defaults(file()).string("name"), "last");
+
+    d.setString("name", "flushed");
+    d.flush();
+    EXPECT_FALSE(d.hasUnsavedChanges());
+    EXPECT_EQ(Defaults(file()).string("name"), "flushed");
+
+    d.setString("name", "at quit");
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
+    EXPECT_FALSE(d.hasUnsavedChanges());
+    EXPECT_EQ(Defaults(file()).string("name"), "at quit");
+
+    // A store destroyed with changes pending writes them.
+    {
+        Defaults other(file());
+        other.setString("name", "destroyed");
+    }
+    EXPECT_EQ(Defaults(file()).string("name"), "destroyed");
+}
+
+namespace {
+const velmora::SettingKey<bool> kFlag{QStringLiteral("flag"), true};
+const velmora::SettingKey<qint64> kCount{QStringLiteral("count"), 7};
+const velmora::SettingKey<QStringList> kNames{QStringLiteral("names"), {QStringLiteral("a")}};
+} // namespace
+
+TEST(DefaultsKeyTest, DeclaredKeysReadTheirDefaultThenTheStoredValueThenTheArgument) {
+    velmora::Defaults defaults{QString()};
+    EXPECT_TRUE(defaults.get(kFlag));
+    EXPECT_EQ(defaults.get(kCount), 7);
+    EXPECT_EQ(defaults.get(kNames), QStringList{QStringLiteral("a")});
+    EXPECT_FALSE(defaults.isStored(kCount));
+
+    defaults.set(kFlag, false);
+    defaults.set(kCount, qint64(1) << 60);
+    EXPECT_FALSE(defaults.get(kFlag));
+    EXPECT_EQ(defaults.get(kCount), qint64(1) << 60);
+    EXPECT_TRUE(defaults.isStored(kCount));
+
+    // A value stored under the key's name with another type is not the key's own.
+    defaults.setString(kNames.name, QStringLiteral("x"));
+    EXPECT_FALSE(defaults.isStored(kNames));
+    EXPECT_EQ(defaults.get(kNames), QStringList{QStringLiteral("a")});
+
+    defaults.setArguments({QStringLiteral("app"), QStringLiteral("-count"), QStringLiteral("3")});
+    EXPECT_EQ(defaults.get(kCount), 3);
+    defaults.reset(kFlag);
+    EXPECT_TRUE(defaults.get(kFlag));
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velmora;
 
@@ -22,25 +23,63 @@ TEST(Paths, LibraryFolderFollowsXdgWithAHomeFallback) {
     EXPECT_EQ(Paths::libraryFolder(), QDir::homePath() + "/.local/share/com.velmora.app");
 }
 
-TEST(Paths, EnsureFolderCreatesOwnerOnlyAndRefusesFiles) {
-    test::TempHome home;
-    const QString nested = home.path() + "/a/b/c";
-    Paths::ensureFolder(nested, true);
+namespace {
+unsigned modeOf(const QString &path) {
     struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(nested).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    // An existing folder with wider permissions is narrowed.
-    ::chmod(QFile::encodeName(nested).constData(), 0755);
-    Paths::ensureFolder(nested, true);
-    ::stat(QFile::encodeName(nested).constData(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
 
-    test::writeFile(home.path() + "/file", "x");
+int ensureFolderErrno(const QString &path) {
     try {
-        Paths::ensureFolder(home.path() + "/file");
-        FAIL() << "a file is not a folder";
+        Paths::ensureFolder(path);
     } catch (const PosixError &e) {
-        EXPECT_EQ(e.errnoValue(), ENOTDIR);
+        return e.errnoValue();
+    }
+    return 0;
+}
+} // namespace
+
+TEST(Paths, EnsureFolderGivesEachFolderItCreatesTheAccessAndLeavesExistingOnesAlone) {
+    test::TempHome home;
+    const mode_t oldMask = ::umask(022);
+    struct Case {
+        Paths::FolderAccess access;
+        unsigned created;
+    };
+    for (const auto &c : {Case{Paths::FolderAccess::OwnerOnly, 0700}, Case{Paths::FolderAccess::Default, 0755}}) {
+        SCOPED_TRACE(c.created);
+        const QString existing = home.path() + QStringLiteral("/existing%1").arg(c.created);
+        QDir().mkpath(existing);
+        ::chmod(QFile::encodeName(existing).constData(), 0751);
+        Paths::ensureFolder(existing + "/a/b/c", c.access);
+        EXPECT_EQ(modeOf(existing), 0751u);
+        for (const char *level : {"/a", "/a/b", "/a/b/c"})
+            EXPECT_EQ(modeOf(existing + level), c.created) << level;
+        // Again: nothing changes, nothing fails.
+        ::chmod(QFile::encodeName(existing + "/a/b/c").constData(), 0750);
+        Paths::ensureFolder(existing + "/a/b/c", c.access);
+        EXPECT_EQ(modeOf(existing + "/a/b/c"), 0750u);
+    }
+    // A private folder stays private under a mask that would take the owner's own bits.
+    ::umask(0277);
+    Paths::ensureFolder(home.path() + "/masked/inner", Paths::FolderAccess::OwnerOnly);
+    ::umask(oldMask);
+    EXPECT_EQ(modeOf(home.path() + "/masked"), 0700u);
+    EXPECT_EQ(modeOf(home.path() + "/masked/inner"), 0700u);
+}
+
+TEST(Paths, EnsureFolderReportsWhatIsInTheWay) {
+    test::TempHome home;
+    test::writeFile(home.path() + "/file", "x");
+    EXPECT_EQ(ensureFolderErrno(home.path() + "/file"), ENOTDIR);
+    EXPECT_EQ(ensureFolderErrno(home.path() + "/file/below"), ENOTDIR);
+    if (::geteuid() != 0) {
+        QDir().mkpath(home.path() + "/locked");
+        ::chmod(QFile::encodeName(home.path() + "/locked").constData(), 0500);
+        EXPECT_EQ(ensureFolderErrno(home.path() + "/locked/inner"), EACCES);
+        ::chmod(QFile::encodeName(home.path() + "/locked").constData(), 0700);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "core/log.h"
 #include "library/draftstore.h"
 
+#include <QTimer>
+
 using namespace velmora;
 using namespace std::chrono_literals;
 using velmora::test::LibraryTest;
@@ -97,6 +99,22 @@ TEST_F(DraftStoreTest, ChangesAreThrottledNotDelayed) {
     const QStringList written = saves();
     EXPECT_EQ(Store::decode(written[0]), (PageDraft{"c", 3}));
     EXPECT_EQ(Store::decode(written[1]), (PageDraft{"d", 4}));
+}
+
+TEST_F(DraftStoreTest, ChangesThatGoOnNeverPostponeTheWrite) {
+    // A change every 100 ms, with no end: a delay that each change restarted would never write.
+    Store store(library, "translate");
+    int changes = 0;
+    QTimer typing;
+    QObject::connect(&typing, &QTimer::timeout, [&] { store.schedule({"typing", ++changes}); });
+    store.schedule({"typing", ++changes});
+    typing.start(100ms);
+    ASSERT_TRUE(test::waitUntil([&] { return !saves().isEmpty(); }, 10s));
+    const int changesBeforeWrite = changes;
+    typing.stop();
+    EXPECT_GT(changesBeforeWrite, 1);
+    // The write holds the newest value when the timer fired, not the first.
+    EXPECT_GT(Store::decode(saves().first()).count, 1);
 }
 
 TEST_F(DraftStoreTest, FlushWritesAtOnceAndTheCancelledTimerWritesNothing) {

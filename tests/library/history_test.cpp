@@ -83,6 +83,8 @@ TEST(LibrarySearchTerms, SplitsAtWhiteSpaceAndDropsCaseRepeats) {
         {QStringLiteral("東京\u3000会議  notes"), QStringList{"東京", "会議", "notes"}},
         {QStringLiteral("a\u2028b\u00A0c"), QStringList{"a", "b", "c"}},
         {QStringLiteral("Straße STRASSE"), QStringList{"Straße", "STRASSE"}},
+        {QString(QChar(0)), std::nullopt},
+        {QStringLiteral("budget") + QChar(0) + QStringLiteral("review"), QStringList{"budget", "review"}},
     };
     for (const auto &[query, terms] : cases)
         EXPECT_EQ(Library::searchTerms(query), terms) << query.value_or("<none>").toStdString();
@@ -234,4 +236,212 @@ TEST_F(LibraryTest, DetailHoldsArtifactsAndTheNewestAttempt) {
     EXPECT_EQ(detail->artifacts[1].text, "out 2");
     EXPECT_EQ(detail->outcome, ActivityEvent::Outcome::Failed);
     EXPECT_EQ(detail->measurements, "{\"n\":2}");
+}
+
+TEST_F(LibraryTest, NulInAQuerySeparatesTerms) {
+    auto library = openReady();
+    const QUuid both = seed(*library, {"translate", "quarterly budget review", "done", 1});
+    const QUuid other = seed(*library, {"translate", "something else", "entirely", 2});
+    struct Case {
+        QString query;
+        QList<QUuid> ids;
+        bool searched;
+    };
+    const QChar nul(0);
+    const std::vector<Case> cases{
+        {QString(nul), {other, both}, false},
+        {"budget" + QString(nul) + "review", {both}, true},
+        {"zz" + QString(nul) + "budget", {}, true},
+        {QString(nul) + "a", {both}, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.query.toUtf8().toPercentEncoding().toStdString());
+        LogCapture capture;
+        QList<QUuid> ids;
+        for (const auto &e : test::run(library->historyEntries(Library::Tasks, std::nullopt, c.query, std::nullopt))) {
+            ids.append(e.id);
+            EXPECT_EQ(e.matchText.has_value(), c.searched);
+        }
+        EXPECT_EQ(ids, c.ids);
+        EXPECT_EQ(capture.messages("library").size(), c.searched ? 1 : 0);
+    }
+}
+
+TEST_F(LibraryTest, ThousandsOfDistinctTermsStillAnswer) {
+    auto library = openReady();
+    // Every pair of 32 letters and digits, as short terms, and every triple of the first eight
+    // as long ones; one text holds them all, the other lacks a single pair.
+    const QString symbols = "abcdefghijklmnopqrstuvwxyz012345";
+    QStringList terms, pieces;
+    for (QChar a : symbols)
+        for (QChar b : symbols)
+            terms.append(QString(a) + b);
+    for (QChar a : symbols.left(8))
+        for (QChar b : symbols.left(8))
+            for (QChar c : symbols.left(8))
+                terms.append(QString(a) + b + c);
+    const QString all = terms.join('|');
+    QString missing = all;
+    missing.replace("|zz|", "|");
+    const QUuid full = seed(*library, {"translate", all, "x", 1});
+    seed(*library, {"translate", missing, "y", 2});
+    ASSERT_GT(terms.size(), 1500);
+    const auto found = test::run(library->historyEntries(Library::Tasks, std::nullopt, terms.join(' '), std::nullopt));
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].id, full);
+    // Escaped like the others: "%" and "_" among many short terms still match only themselves.
+    QStringList literal{"%", "_"};
+    for (QChar a : symbols.left(9))
+        literal.append(QString(a) + a);
+    EXPECT_TRUE(
+        test::run(library->historyEntries(Library::Tasks, std::nullopt, literal.join(' '), std::nullopt)).isEmpty());
+}
+
+namespace {
+
+// The list statement as it was before lists picked their page first: every row's fields, then
+// the sort. It stays here as the measure of what the faster statements must return.
+HistoryEntry::Statement referenceStatement(const std::optional<QStringList> &terms, int sources,
+                                           const std::optional<QSet<QString>> &tools, std::optional<int> limit) {
+    HistoryEntry::Statement out;
+    QString sql;
+    if (terms) {
+        const Library::HitQuery hit = Library::searchHitQuery(*terms);
+        sql += "WITH hit AS (" + hit.sql + ") ";
+        out.arguments += hit.arguments;
+    }
+    QStringList parts;
+    if (sources & Library::Tasks) {
+        QString part =
+            "SELECT t.id, t.tool, t.createdAt,\n"
+            "  (SELECT a.text FROM artifact a WHERE a.taskId = t.id AND a.role = 'output' AND a.kind = 'text'\n"
+            "   ORDER BY a.createdAt DESC LIMIT 1) AS text,\n"
+            "  (SELECT e.outcome FROM activityEvent e WHERE e.taskId = t.id AND e.kind = 'attemptFinished'\n"
+            "   ORDER BY e.occurredAt DESC LIMIT 1) AS outcome,\n"
+            "  (SELECT a.filePath FROM artifact a WHERE a.taskId = t.id AND a.kind = 'audio'\n"
+            "   ORDER BY a.createdAt DESC LIMIT 1) AS audioPath,";
+        part += terms ? " h.text AS matchText FROM task t JOIN hit h ON h.taskId = t.id AND h.rank = 1"
+                      : " NULL AS matchText FROM task t";
+        part += " WHERE t.status != 'active' AND t.contentDeletedAt IS NULL";
+        if (tools) {
+            QStringList sorted(tools->begin(), tools->end());
+            std::sort(sorted.begin(), sorted.end());
+            part += " AND t.tool IN (" + QStringList(sorted.size(), "?").join(',') + ")";
+            out.arguments += sorted;
+        }
+        parts.append(part);
+    }
+    if (sources & Library::Notes)
+        parts.append(QString("SELECT n.id, 'notes' AS tool, n.updatedAt AS createdAt, n.text,\n"
+                             "  NULL AS outcome, NULL AS audioPath, ") +
+                     (terms ? "h.text" : "NULL") + " AS matchText\nFROM note n " +
+                     (terms ? "JOIN hit h ON h.noteId = n.id" : ""));
+    sql += parts.join(" UNION ALL ") + " ORDER BY createdAt DESC";
+    if (limit)
+        sql += " LIMIT " + QString::number(*limit);
+    out.sql = sql;
+    return out;
+}
+
+} // namespace
+
+TEST_F(LibraryTest, ListsPickTheSameRowsInTheSameOrderAsTheFullStatement) {
+    auto library = openReady();
+    // Enough runs that a common term has more hits than a page needs looking at, some of them
+    // in progress, deleted, edited, recorded or without an output; and notes between them.
+    test::run(library->write([](SQLite::Database &db) {
+        const QStringList tools{"translate", "dictation", "summarize"};
+        for (int i = 0; i < 160; ++i) {
+            const QUuid id = QUuid::createUuid();
+            const QDateTime when = at(i);
+            LibraryTask task{id, tools[i % 3], LibraryTask::Status::Completed, when, when, std::nullopt};
+            if (i % 23 == 5)
+                task.status = LibraryTask::Status::Active;
+            if (i % 19 == 7)
+                task.contentDeletedAt = when;
+            task.insert(db);
+            LibraryArtifact input;
+            input.id = QUuid::createUuid();
+            input.taskId = id;
+            input.text = QString("input %1 %2 %3 %4")
+                             .arg(i % 4 ? "common" : "plain", i % 2 ? "会議の件" : "", i % 7 ? "ab" : "",
+                                  i % 50 == 3 ? "rare" : "");
+            input.createdAt = when;
+            input.insert(db);
+            if (i % 11 == 0) {
+                LibraryArtifact audio = input;
+                audio.id = QUuid::createUuid();
+                audio.kind = LibraryArtifact::Kind::Audio;
+                audio.text.reset();
+                audio.filePath = QString("Assets/%1/a.m4a").arg(i);
+                audio.insert(db);
+            }
+            if (i % 13 == 0)
+                continue; // no output, no attempt
+            LibraryArtifact output = input;
+            output.id = QUuid::createUuid();
+            output.role = LibraryArtifact::Role::Output;
+            output.attemptId = id;
+            output.text =
+                QString("output %1 %2 %3").arg(i % 3 ? "common" : "other", i % 5 ? "xy" : "", i % 6 ? "AB" : "");
+            output.createdAt = when.addMSecs(1);
+            output.insert(db);
+            attemptFinishedEvent(id, id, task.tool, 1, ActivityEvent::Outcome(i % 4), "{}", output.createdAt)
+                .insert(db);
+        }
+        for (int i = 0; i < 8; ++i)
+            LibraryNote{QUuid::createUuid(), QString("note %1 common ab").arg(i), at(i * 19), at(i * 19).addSecs(30)}
+                .upsert(db);
+    }));
+
+    const QStringList queries{"", "common", "rare", "common rare", "会議", "ab", "ab common", "COMMON xy", "nothing"};
+    const std::vector<std::optional<int>> limits{std::nullopt, 1, 5};
+    const std::vector<std::optional<QSet<QString>>> toolSets{std::nullopt, QSet<QString>{"translate", "summarize"}};
+    QSet<QString> runsFirst;
+    int fromHits = 0;
+    for (const QString &query : queries)
+        for (const auto &limit : limits)
+            for (const auto &tools : toolSets)
+                for (int sources : {int(Library::Tasks), Library::Tasks | Library::Notes}) {
+                    SCOPED_TRACE(QString("%1, limit %2, %3 tools, sources %4")
+                                     .arg(query, limit ? QString::number(*limit) : "none")
+                                     .arg(tools ? tools->size() : -1)
+                                     .arg(sources)
+                                     .toStdString());
+                    const auto terms = Library::searchTerms(query);
+                    auto [entries, expected, ran] = test::run(library->read([&](SQLite::Database &db) {
+                        QList<HistoryEntry::Statement> ran;
+                        const QList<HistoryEntry> entries =
+                            HistoryEntry::fetchAll(db, terms, sources, tools, limit, &ran);
+                        const HistoryEntry::Statement reference = referenceStatement(terms, sources, tools, limit);
+                        SQLite::Statement s(db, reference.sql.toStdString());
+                        for (int i = 0; i < reference.arguments.size(); ++i)
+                            bind::text(s, i + 1, reference.arguments[i]);
+                        QList<HistoryEntry> expected;
+                        while (s.executeStep())
+                            expected.append(HistoryEntry::fromRow(s));
+                        return std::make_tuple(entries, expected, ran);
+                    }));
+                    EXPECT_EQ(entries, expected);
+                    if (ran.last().sql.contains("WHERE matchText IS NOT NULL"))
+                        runsFirst.insert(query);
+                    fromHits += ran.last().sql.contains("hit AS (");
+                }
+    // Both ways of finding a searched page were taken; runs were walked with long and short terms.
+    EXPECT_TRUE(runsFirst.contains(QSet<QString>{"common", "ab", "ab common"}));
+    EXPECT_GT(fromHits, 0);
+}
+
+TEST_F(LibraryTest, SupersededSearchEndsCancelledAndUnlogged) {
+    auto library = openReady();
+    seed(*library, {"translate", "apples and pears", "fruit", 1});
+    CancellationSource superseded;
+    superseded.cancel();
+    LogCapture capture;
+    EXPECT_THROW(test::run(library->historyEntries(Library::Tasks, std::nullopt, "apples", 20, superseded.token())),
+                 CancelledError);
+    EXPECT_TRUE(capture.messages("library").isEmpty());
+    CancellationSource current;
+    EXPECT_EQ(test::run(library->historyEntries(Library::Tasks, std::nullopt, "apples", 20, current.token())).size(),
+              1);
 }

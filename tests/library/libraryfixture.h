@@ -8,6 +8,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <ostream>
@@ -20,6 +27,50 @@ inline void PrintTo(const QString &s, std::ostream *os) {
 QT_END_NAMESPACE
 
 namespace velmora::test {
+
+// Makes a file impossible to remove while it lives: immutable when the test runs as root (who
+// may remove anything else), its folder read-only otherwise.
+class Unremovable {
+public:
+    explicit Unremovable(const QString &file) : m_file(file), m_folder(QFileInfo(file).absolutePath()) {
+        if (geteuid() == 0)
+            m_ok = setImmutable(true);
+        else
+            m_ok = ::chmod(QFile::encodeName(m_folder).constData(), 0555) == 0;
+    }
+    ~Unremovable() {
+        if (!m_ok)
+            return;
+        if (geteuid() == 0)
+            setImmutable(false);
+        else
+            ::chmod(QFile::encodeName(m_folder).constData(), 0755);
+    }
+    Unremovable(const Unremovable &) = delete;
+    Unremovable &operator=(const Unremovable &) = delete;
+
+    // False when the file system offers neither way.
+    bool ok() const { return m_ok; }
+
+private:
+    bool setImmutable(bool on) const {
+        const int fd = ::open(QFile::encodeName(m_file).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return done;
+    }
+
+    QString m_file;
+    QString m_folder;
+    bool m_ok = false;
+};
 
 // A fresh temporary home with a Library folder path inside it (not yet created).
 class LibraryTest : public ::testing::Test {

@@ -198,7 +198,7 @@ TEST_F(LibraryTest, ConstraintsRejectBrokenRows) {
             test::run(library->write(c.write));
         } catch (const DatabaseError &e) {
             accepted = false;
-            EXPECT_EQ(e.primaryCode(), 19) << c.name; // SQLITE_CONSTRAINT
+            EXPECT_EQ(e.kind(), 19) << c.name; // SQLITE_CONSTRAINT
         }
         EXPECT_EQ(accepted, c.accepted) << c.name;
     }

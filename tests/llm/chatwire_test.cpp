@@ -1,5 +1,5 @@
 #include "llm/chatwire.h"
-#include "llm/llmerror.h"
+#include "llm/llmservererror.h"
 
 #include <gtest/gtest.h>
 

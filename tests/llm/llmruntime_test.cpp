@@ -1,7 +1,7 @@
 #include "core/log.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
-#include "llmtestsupport.h"
+#include "standinserver.h"
 
 #include <QJsonArray>
 
@@ -39,56 +39,7 @@ std::exception_ptr drain(LLMEventStream stream, QStringList *texts) {
     return run(drainStream(std::move(stream), texts)).error;
 }
 
-class LLMRuntimeTest : public ::testing::Test {
-protected:
-    TempHome home;
-    LogCapture log;
-    std::unique_ptr<StandIn> standIn;
-    std::unique_ptr<LLMServer> server;
-    std::unique_ptr<LLMRuntime> runtime;
-    bool filesReady = true;
-    std::optional<double> unloadSeconds; // never, unless a test sets it
-    QList<qint64> pids;
-
-    void make(QJsonObject script = {}, std::chrono::milliseconds loadTimeout = 10s) {
-        standIn = std::make_unique<StandIn>(std::move(script));
-        server = std::make_unique<LLMServer>(helperProgram(), loadTimeout, fastTimings());
-        QObject::connect(server.get(), &LLMServer::readyChanged, [this](bool ready) {
-            if (ready)
-                pids.append(server->processId());
-        });
-        runtime = std::make_unique<LLMRuntime>(
-            *server,
-            [this]() -> std::optional<QStringList> {
-                if (!filesReady)
-                    return std::nullopt;
-                return standIn->files();
-            },
-            [this] { return unloadSeconds; });
-    }
-
-    bool allGone() const {
-        for (qint64 pid : pids) {
-            if (!processGone(pid))
-                return false;
-        }
-        return true;
-    }
-
-    int countLlm(const QString &prefix) const {
-        int n = 0;
-        for (const auto &line : log.lines())
-            n += line.category == QStringLiteral("llm") && line.message.startsWith(prefix);
-        return n;
-    }
-
-    void TearDown() override {
-        if (runtime) {
-            run(runtime->prepareToQuit());
-            EXPECT_TRUE(allGone());
-        }
-    }
-};
+using LLMRuntimeTest = RuntimeTest;
 
 } // namespace
 
@@ -101,9 +52,9 @@ TEST_F(LLMRuntimeTest, HoldLoadsAndTheLastReleaseUnloadsAfterTheIdleInterval) {
     EXPECT_FALSE(runtime->isLoading());
     runtime->hold();
     runtime->release();
-    spin(400ms); // still held once: stays loaded
-    EXPECT_TRUE(server->isReady());
+    EXPECT_FALSE(runtime->hasPlannedUnload()) << "still held once";
     runtime->release();
+    EXPECT_TRUE(runtime->hasPlannedUnload());
     ASSERT_TRUE(waitUntil([&] { return !server->isReady() && server->processId() == 0; }));
     EXPECT_TRUE(allGone());
     EXPECT_TRUE(log.contains(QStringLiteral("llm"), LogLevel::Default, QStringLiteral("LLM unloaded after idle")));
@@ -116,14 +67,18 @@ TEST_F(LLMRuntimeTest, AHoldCancelsAPlannedUnloadAndExtraReleasesStayAtZero) {
     runtime->hold();
     ASSERT_TRUE(waitUntil([&] { return server->isReady(); }));
     runtime->release();
+    EXPECT_TRUE(runtime->hasPlannedUnload());
     runtime->release();
     EXPECT_EQ(runtime->holds(), 0);
+    EXPECT_TRUE(runtime->hasPlannedUnload()) << "a release without a hold still plans it";
     runtime->hold(); // before the delay runs out
-    spin(500ms);
+    EXPECT_FALSE(runtime->hasPlannedUnload());
     EXPECT_TRUE(server->isReady());
-    EXPECT_EQ(countLlm(QStringLiteral("LLM unloaded after idle")), 0);
-    EXPECT_EQ(pids.size(), 1);
+    // The next release plans it afresh, and that one runs.
     runtime->release();
+    ASSERT_TRUE(waitUntil([&] { return !server->isReady(); }));
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM unloaded after idle")), 1);
+    EXPECT_EQ(pids.size(), 1);
 }
 
 TEST_F(LLMRuntimeTest, PlainAndStreamedRequestsRestoreTheCounters) {
@@ -163,7 +118,9 @@ TEST_F(LLMRuntimeTest, NoModelFilesMeansUnavailableWithoutALoad) {
 }
 
 TEST_F(LLMRuntimeTest, ALoadTimeoutIsLoggedOnceAndFailsTheWaitingRequest) {
-    make({{"readyDelayMs", -1}}, 1000ms);
+    LLMServerTimings timings = fastTimings();
+    timings.loadTimeout = 1000ms;
+    make({{"readyDelayMs", -1}}, timings);
     const auto error = serverError(failureOf(runtime->complete(ask(QStringLiteral("x")))));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), LLMServerError::Kind::Timeout);
@@ -221,7 +178,7 @@ TEST_F(LLMRuntimeTest, AConsumerThatStopsEarlyIsNotAFailure) {
     } // dropped
     ASSERT_TRUE(waitUntil([&] { return runtime->requests() == 0; }));
     EXPECT_EQ(runtime->holds(), 0);
-    EXPECT_EQ(countLlm(QStringLiteral("LLM request failed")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM request failed")), 0);
     EXPECT_TRUE(server->isReady());
 }
 
@@ -258,7 +215,7 @@ TEST_F(LLMRuntimeTest, AnIdleUnloadThatOvertakesTheLoadStopsItQuietly) {
     ASSERT_TRUE(waitUntil([&] { return !runtime->isLoading(); }));
     EXPECT_TRUE(waitUntil([&] { return processGone(pid); }));
     EXPECT_TRUE(log.contains(QStringLiteral("llm"), LogLevel::Default, QStringLiteral("LLM unloaded after idle")));
-    EXPECT_EQ(countLlm(QStringLiteral("LLM load failed")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM load failed")), 0);
     EXPECT_FALSE(server->isReady());
 }
 
@@ -279,7 +236,7 @@ TEST_F(LLMRuntimeTest, QuitStopsTheServerAndNothingLoadsAfterwards) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), LLMServerError::Kind::Unavailable);
     EXPECT_EQ(standIn->launches().size(), 1);
-    EXPECT_EQ(countLlm(QStringLiteral("LLM unloaded after idle")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM unloaded after idle")), 0);
 }
 
 TEST_F(LLMRuntimeTest, ARequestAfterTheServerDiedLoadsItAgain) {

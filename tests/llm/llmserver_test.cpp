@@ -1,11 +1,13 @@
+#include "core/childprocess.h"
 #include "core/defaults.h"
 #include "core/log.h"
 #include "llm/llmserver.h"
-#include "llmtestsupport.h"
+#include "llm/llmsettings.h"
+#include "standinserver.h"
 
 #include <QJsonArray>
-#include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 #include <csignal>
 
@@ -21,20 +23,9 @@ protected:
     LogCapture log;
 
     std::unique_ptr<LLMServer> makeServer(std::chrono::milliseconds loadTimeout = 10s) {
-        return std::make_unique<LLMServer>(helperProgram(), loadTimeout, fastTimings());
-    }
-
-    int count(const QString &message) const {
-        int n = 0;
-        for (const auto &line : log.lines())
-            n += line.category == QStringLiteral("llm") && line.message == message;
-        return n;
-    }
-    int countPrefix(const QString &prefix) const {
-        int n = 0;
-        for (const auto &line : log.lines())
-            n += line.category == QStringLiteral("llm") && line.message.startsWith(prefix);
-        return n;
+        LLMServerTimings timings = fastTimings();
+        timings.loadTimeout = loadTimeout;
+        return std::make_unique<LLMServer>(helperProgram(), timings);
     }
 };
 
@@ -67,46 +58,43 @@ TEST_F(LLMServerTest, LaunchesWithTheFixedCommandLineAndOnlyTwoVariables) {
     environment.sort();
     EXPECT_EQ(environment,
               (QStringList{QStringLiteral("LLAMA_API_KEY=") + key, QStringLiteral("LLAMA_SERVER_ROUTER_PORT=0")}));
-    EXPECT_EQ(countPrefix(QStringLiteral("LLM ready in ")), 1);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM ready in ")), 1);
 
     run(server->terminate());
     EXPECT_FALSE(server->isReady());
     EXPECT_TRUE(processGone(pid));
-    EXPECT_EQ(countPrefix(QStringLiteral("LLM helper exited unexpectedly")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM helper exited unexpectedly")), 0);
 }
 
-TEST_F(LLMServerTest, CommandLineTable) {
+TEST_F(LLMServerTest, CommandLineCarriesBothModelsThePortAndTheFixedSettings) {
     const QStringList args = LLMServer::arguments(QStringLiteral("/m/a.gguf"), QStringLiteral("/m/b.gguf"), 40123);
-    const QStringList expected = {"--model",
-                                  "/m/a.gguf",
-                                  "--spec-draft-model",
-                                  "/m/b.gguf",
-                                  "--spec-type",
-                                  "draft-mtp",
-                                  "--spec-draft-n-max",
-                                  "3",
-                                  "--ctx-size",
-                                  "16384",
-                                  "--parallel",
-                                  "1",
-                                  "--temp",
-                                  "1.0",
-                                  "--top-k",
-                                  "64",
-                                  "--top-p",
-                                  "0.95",
-                                  "--n-gpu-layers",
-                                  "999",
-                                  "--reasoning",
-                                  "off",
-                                  "--jinja",
-                                  "--host",
-                                  "127.0.0.1",
-                                  "--port",
-                                  "40123",
-                                  "--no-webui",
-                                  "--no-slots"};
-    EXPECT_EQ(args, expected);
+    ASSERT_EQ(args.size(), 29);
+    const auto valueOf = [&](const char *flag) {
+        const qsizetype at = args.indexOf(QLatin1String(flag));
+        return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QStringLiteral("<missing>");
+    };
+    EXPECT_EQ(args.mid(0, 4), (QStringList{QStringLiteral("--model"), QStringLiteral("/m/a.gguf"),
+                                           QStringLiteral("--spec-draft-model"), QStringLiteral("/m/b.gguf")}));
+    // The port in decimal is the 27th argument.
+    EXPECT_EQ(args.at(25), QStringLiteral("--port"));
+    EXPECT_EQ(args.at(26), QStringLiteral("40123"));
+    EXPECT_EQ(valueOf("--host"), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(valueOf("--spec-type"), QStringLiteral("draft-mtp"));
+    EXPECT_EQ(valueOf("--ctx-size"), QStringLiteral("16384"));
+    EXPECT_EQ(valueOf("--parallel"), QStringLiteral("1"));
+    EXPECT_EQ(valueOf("--reasoning"), QStringLiteral("off"));
+    for (const char *flag : {"--jinja", "--no-webui", "--no-slots"})
+        EXPECT_TRUE(args.contains(QLatin1String(flag))) << flag;
+}
+
+TEST(LLMServerTimings, TheProgramRunsWithTheProductionTimings) {
+    // Every other test shortens them.
+    const LLMServer server(helperProgram());
+    EXPECT_EQ(server.timings().loadTimeout, 60s);
+    EXPECT_EQ(server.timings().pollInterval, 100ms);
+    EXPECT_EQ(server.timings().healthTimeout, 1s);
+    EXPECT_EQ(server.timings().killGrace, 500ms);
+    EXPECT_EQ(server.timings().requestTimeout, 60s);
 }
 
 TEST_F(LLMServerTest, ConcurrentStartsShareOneLaunchAndStartWhileReadyReturnsAtOnce) {
@@ -140,10 +128,8 @@ TEST_F(LLMServerTest, ExitWhileLoadingIsRetriedOnceOnANewPortWithANewKey) {
                              QStringLiteral("LLM helper exited unexpectedly with status 7")));
     EXPECT_TRUE(log.contains(QStringLiteral("llm"), LogLevel::Default,
                              QStringLiteral("LLM exited while loading; retrying on a new port")));
-    EXPECT_EQ(countPrefix(QStringLiteral("LLM ready in ")), 1);
-    const qint64 pid = server->processId();
-    run(server->terminate());
-    EXPECT_TRUE(processGone(pid));
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM ready in ")), 1);
+    terminateAndExpectGone(*server);
 }
 
 TEST_F(LLMServerTest, SecondExitWhileLoadingFailsWithExited) {
@@ -155,9 +141,9 @@ TEST_F(LLMServerTest, SecondExitWhileLoadingFailsWithExited) {
     EXPECT_FALSE(server->isReady());
     EXPECT_EQ(server->processId(), 0);
     EXPECT_EQ(standIn.launches().size(), 2);
-    EXPECT_EQ(count(QStringLiteral("LLM exited while loading; retrying on a new port")), 1);
-    EXPECT_EQ(count(QStringLiteral("LLM helper exited unexpectedly with status 3")), 2);
-    EXPECT_EQ(countPrefix(QStringLiteral("LLM ready in ")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM exited while loading; retrying on a new port")), 1);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM helper exited unexpectedly with status 3")), 2);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM ready in ")), 0);
 }
 
 TEST_F(LLMServerTest, NeverHealthyIsStoppedAtTheLoadTimeout) {
@@ -172,8 +158,8 @@ TEST_F(LLMServerTest, NeverHealthyIsStoppedAtTheLoadTimeout) {
     EXPECT_TRUE(processGone(pid));
     EXPECT_EQ(server->processId(), 0);
     // A time-out is not retried, and the stop it makes is no unexpected exit.
-    EXPECT_EQ(count(QStringLiteral("LLM exited while loading; retrying on a new port")), 0);
-    EXPECT_EQ(countPrefix(QStringLiteral("LLM helper exited unexpectedly")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM exited while loading; retrying on a new port")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM helper exited unexpectedly")), 0);
 }
 
 TEST_F(LLMServerTest, TerminateWhileLoadingCancelsTheStartWithoutRelaunch) {
@@ -194,8 +180,8 @@ TEST_F(LLMServerTest, TerminateWhileLoadingCancelsTheStartWithoutRelaunch) {
         EXPECT_TRUE(isCancellation(failureOf(std::move(start))));
         EXPECT_EQ(standIn.launches().size(), 1);
     }
-    EXPECT_EQ(count(QStringLiteral("LLM exited while loading; retrying on a new port")), 0);
-    EXPECT_EQ(countPrefix(QStringLiteral("LLM helper exited unexpectedly")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM exited while loading; retrying on a new port")), 0);
+    EXPECT_EQ(countLlmLines(log, QStringLiteral("LLM helper exited unexpectedly")), 0);
 }
 
 TEST_F(LLMServerTest, StartDuringAStopWaitsThenLaunchesAfresh) {
@@ -212,21 +198,23 @@ TEST_F(LLMServerTest, StartDuringAStopWaitsThenLaunchesAfresh) {
     EXPECT_NE(server->apiKey(), oldKey);
     EXPECT_NE(server->baseUrl().port(), oldPort);
     run(std::move(stop));
-    const qint64 pid = server->processId();
-    run(server->terminate());
-    EXPECT_TRUE(processGone(pid));
+    terminateAndExpectGone(*server);
 }
 
-TEST_F(LLMServerTest, TerminateWithoutProcessStillFencesOffTheLoad) {
+TEST_F(LLMServerTest, TerminateWithoutAProcessReturnsAtOnceAndAStartStillLaunches) {
+    StandIn standIn;
     auto server = makeServer();
-    const qint64 generation = server->generation();
     run(server->terminate());
-    EXPECT_EQ(server->generation(), generation + 1);
+    EXPECT_FALSE(server->isReady());
+    EXPECT_TRUE(standIn.launches().isEmpty());
+    run(server->start(standIn.model(), standIn.draft()));
+    EXPECT_TRUE(server->isReady());
+    terminateAndExpectGone(*server);
 }
 
 TEST_F(LLMServerTest, MissingProgramIsUnavailable) {
     StandIn standIn;
-    LLMServer server(home.path() + QStringLiteral("/no-such-server"), 5s, fastTimings());
+    LLMServer server(home.path() + QStringLiteral("/no-such-server"), fastTimings());
     const auto error = serverError(failureOf(server.start(standIn.model(), standIn.draft())));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), LLMServerError::Kind::Unavailable);
@@ -247,16 +235,14 @@ TEST_F(LLMServerTest, ExitWhileReadyIsLoggedAndClearsReadiness) {
     // Nothing restarts it by itself; the next start does.
     run(server->start(standIn.model(), standIn.draft()));
     EXPECT_TRUE(server->isReady());
-    const qint64 second = server->processId();
-    run(server->terminate());
-    EXPECT_TRUE(processGone(second));
+    terminateAndExpectGone(*server);
 }
 
 TEST_F(LLMServerTest, ProgramPathComesFromDefaultsOrLaunchArgumentOrBesideVelmora) {
     Defaults defaults(QString{});
     EXPECT_EQ(LLMServer::executablePath(defaults), LLMServer::defaultExecutablePath());
     EXPECT_TRUE(LLMServer::defaultExecutablePath().endsWith(QStringLiteral("/llm-helper")));
-    defaults.setString(QString::fromLatin1(LLMServer::kExecutablePathKey), QStringLiteral("/opt/a/server"));
+    defaults.set(kLLMServerPath, QStringLiteral("/opt/a/server"));
     EXPECT_EQ(LLMServer::executablePath(defaults), QStringLiteral("/opt/a/server"));
     defaults.setArguments(
         {QStringLiteral("velmora"), QStringLiteral("-llmServerPath"), QStringLiteral("/opt/b/server")});
@@ -265,17 +251,16 @@ TEST_F(LLMServerTest, ProgramPathComesFromDefaultsOrLaunchArgumentOrBesideVelmor
 
 TEST_F(LLMServerTest, StandInEndsWhenItsParentsPipeCloses) {
     StandIn standIn;
-    QProcess process;
-    QProcessEnvironment environment;
-    environment.insert(QStringLiteral("LLAMA_API_KEY"), QStringLiteral("k"));
-    environment.insert(QStringLiteral("LLAMA_SERVER_ROUTER_PORT"), QStringLiteral("0"));
-    process.setProcessEnvironment(environment);
-    process.start(helperProgram(), LLMServer::arguments(standIn.model(), standIn.draft(), LLMServer::freePort()));
-    ASSERT_TRUE(process.waitForStarted());
+    ChildProcess::Options options;
+    options.program = helperProgram();
+    options.arguments = LLMServer::arguments(standIn.model(), standIn.draft(), LLMServer::freePort());
+    options.environment = QStringList{QStringLiteral("LLAMA_API_KEY=k"), QStringLiteral("LLAMA_SERVER_ROUTER_PORT=0")};
+    options.input = ChildProcess::Stream::Pipe;
+    ChildProcess process(options);
+    QSignalSpy exited(&process, &ChildProcess::exited);
     ASSERT_TRUE(waitUntil([&] { return standIn.launches().size() == 1; }));
-    EXPECT_EQ(process.state(), QProcess::Running);
-    process.closeWriteChannel();
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(process.isRunning());
+    process.closeInput();
+    ASSERT_TRUE(exited.wait(10000));
+    EXPECT_EQ(exited.at(0).at(0).toInt(), 0);
 }

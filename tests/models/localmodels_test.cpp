@@ -1,8 +1,11 @@
 // The pair of model stores: free space, progress, failure texts, downloads of both stores.
 
 #include "core/defaults.h"
+#include "modelfixture.h"
 #include "models/localmodels.h"
-#include "modeltestsupport.h"
+#include "models/modelssettings.h"
+
+#include <QTranslator>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -11,7 +14,6 @@ using Kind = ModelStore::State::Kind;
 
 namespace {
 
-constexpr qint64 kPart = 1 << 20;
 constexpr qint64 kMargin = ModelDownload::kSpaceMargin;
 
 class PairTest : public ::testing::Test {
@@ -33,7 +35,6 @@ protected:
         setup.spaceFolder = home.dataHome();
         setup.tuning.partBytes = kPart;
         setup.tuning.retryDelays = {1ms};
-        setup.tuning.beginActivity = {};
         setup.tuning.availableSpace = [this](const QString &) { return available; };
         setup.machineMemory = [] { return quint64(15.5 * double(1ULL << 30)); };
     }
@@ -49,13 +50,14 @@ protected:
 
     TempHome home;
     Defaults defaults{QString{}};
+    FakeSleepInhibitor inhibitor;
     std::unique_ptr<RangeServer> speechServer, writingServer, draftServer;
     LocalModels::Setup setup;
     std::optional<qint64> available;
 };
 
 TEST_F(PairTest, TooLittleSpaceFailsBothStoresAndNamesTheNeed) {
-    LocalModels models(defaults, setup);
+    LocalModels models(defaults, inhibitor, setup);
     ASSERT_EQ(models.speech().state(), Kind::Unavailable);
     ASSERT_EQ(models.text().state(), Kind::Unavailable);
     const qint64 need = kMargin + 2 * (kPart + 10) + 2 * (2 * kPart + 20) + 2 * 4000;
@@ -79,7 +81,7 @@ TEST_F(PairTest, TheNeedCountsPartsOnDiskAndSkipsFullSizeFiles) {
     writeFile(setup.textFolder + u'/' + writing.workFolderName() + QStringLiteral("/part-1"), QByteArray(100, 'p'));
     // The right size with the wrong bytes counts as present here (nothing is hashed).
     writeFile(setup.textFolder + QStringLiteral("/draft.gguf"), QByteArray(4000, 'x'));
-    LocalModels models(defaults, setup);
+    LocalModels models(defaults, inhibitor, setup);
     settle(models);
     ASSERT_EQ(models.text().state(), Kind::Unavailable); // the writing model is missing
     const qint64 need = kMargin + 2 * (kPart + 10) + 2 * (2 * kPart + 20) - (kPart + 100);
@@ -87,7 +89,7 @@ TEST_F(PairTest, TheNeedCountsPartsOnDiskAndSkipsFullSizeFiles) {
 }
 
 TEST_F(PairTest, DownloadsBothStoresWhileCountingProgressToTheEnd) {
-    LocalModels models(defaults, setup);
+    LocalModels models(defaults, inhibitor, setup);
     EXPECT_EQ(models.percentText(QLocale(QLocale::English)), "0%");
     EXPECT_EQ(models.downloadProgress(), (std::pair<qint64, qint64>(0, 0)));
     EXPECT_FALSE(models.isVerifying());
@@ -118,7 +120,7 @@ TEST_F(PairTest, DownloadsBothStoresWhileCountingProgressToTheEnd) {
     EXPECT_EQ(models.speech().readyFileURLs(), QStringList{setup.speechFolder + QStringLiteral("/speech.gguf")});
 
     // A store ready at launch does not count in the next run's progress.
-    LocalModels later(defaults, setup);
+    LocalModels later(defaults, inhibitor, setup);
     EXPECT_TRUE(later.isReady());
     EXPECT_EQ(later.downloadProgress(), (std::pair<qint64, qint64>(0, 0)));
 }
@@ -134,7 +136,7 @@ TEST_F(PairTest, TheSpeechStoresFailureIsShownFirst) {
         r.status = 410;
         return r;
     });
-    LocalModels models(defaults, setup);
+    LocalModels models(defaults, inhibitor, setup);
     models.download();
     settle(models);
     EXPECT_EQ(models.speech().state(), ModelStore::State::failed(ModelFailure::Server));
@@ -153,7 +155,7 @@ TEST_F(PairTest, CancelReachesOnlyTheStoreThatDownloads) {
             std::this_thread::sleep_for(10ms);
         return std::nullopt;
     });
-    LocalModels models(defaults, setup);
+    LocalModels models(defaults, inhibitor, setup);
     settle(models);
     ASSERT_EQ(models.speech().state(), Kind::Ready);
     EXPECT_EQ(models.pendingBytes(), models.text().totalBytes());
@@ -172,13 +174,23 @@ TEST_F(PairTest, CancelReachesOnlyTheStoreThatDownloads) {
 }
 
 TEST_F(PairTest, MemoryFigureIsRoundedForTheGateAndTheNotice) {
-    LocalModels models(defaults, setup);
+    LocalModels models(defaults, inhibitor, setup);
     EXPECT_EQ(models.memoryGigabytes(), 16);
     EXPECT_TRUE(models.meetsMemoryRequirement());
-    defaults.setInteger(ModelMemory::kFakeMemoryKey, 8);
-    LocalModels small(defaults, setup);
+    defaults.set(kFakeMemoryGB, qint64(8));
+    LocalModels small(defaults, inhibitor, setup);
     EXPECT_EQ(small.physicalMemoryBytes(), 8589934592ULL);
     EXPECT_FALSE(small.meetsMemoryRequirement());
+}
+
+TEST(ModelDownloadSettings, TheProgramDownloadsWithTheProductionSettings) {
+    // Every other test shortens them.
+    TempHome home;
+    Defaults defaults(QString{});
+    const ModelStore::Tuning tuning = LocalModels::Setup::standard(defaults).tuning;
+    EXPECT_EQ(tuning.partBytes, 67108864); // 64 MiB
+    EXPECT_EQ(tuning.retryDelays, (std::vector<std::chrono::milliseconds>{2s, 4s, 8s, 16s, 30s}));
+    EXPECT_EQ(tuning.transferTimeout, 30s);
 }
 
 TEST(ModelTexts, EveryFailureHasItsText) {
@@ -190,7 +202,7 @@ TEST(ModelTexts, EveryFailureHasItsText) {
     const Case cases[] = {
         {ModelFailure::Network, "Download interrupted. Click Retry to continue."},
         {ModelFailure::Server, "The download server is busy. Wait a few minutes, then click Retry."},
-        {ModelFailure::Unavailable, "This download is no longer available. Check for an Velmora update."},
+        {ModelFailure::Unavailable, "This download is no longer available. Check for a Velmora update."},
         {ModelFailure::InvalidResponse,
          "Couldn't reach the download server. Check your internet connection, then click Retry."},
         {ModelFailure::Checksum, "The download was damaged. Click Retry to download it again."},
@@ -201,6 +213,19 @@ TEST(ModelTexts, EveryFailureHasItsText) {
     const qint64 firstDownload = kMargin + 2 * (1770270208LL + 4215695776LL + 59678016LL);
     for (const Case &c : cases)
         EXPECT_EQ(LocalModels::message(c.failure, firstDownload, en), QLatin1String(c.text));
+
+    // In Japanese every text is translated and the needed size still appears.
+    QTranslator japanese;
+    ASSERT_TRUE(japanese.load(QStringLiteral(":/translations/models_ja.qm")));
+    QCoreApplication::installTranslator(&japanese);
+    for (const Case &c : cases) {
+        const QString text = LocalModels::message(c.failure, firstDownload, QLocale(QLocale::Japanese));
+        EXPECT_NE(text, QLatin1String(c.text));
+        EXPECT_FALSE(text.isEmpty());
+    }
+    EXPECT_TRUE(LocalModels::message(ModelFailure::Space, firstDownload, QLocale(QLocale::Japanese))
+                    .contains(QStringLiteral("12.16 GB")));
+    QCoreApplication::removeTranslator(&japanese);
 
     const std::pair<qint64, const char *> sizes[] = {
         {0, "Zero KB"}, {999, "999 bytes"}, {1500, "2 KB"}, {67108864, "67.1 MB"}, {4215695776, "4.22 GB"}};

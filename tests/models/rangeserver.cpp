@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -247,6 +248,8 @@ void RangeServer::serve(int fd) {
 }
 
 bool RangeServer::send(int fd, const Request &, const Response &response) {
+    if (response.closeWithoutAnswer)
+        return false;
     const long long bodyLength = response.offset >= 0 ? response.length : (long long)response.body.size();
     std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + reason(response.status) + "\r\n";
     bool hasLength = false;
@@ -254,7 +257,9 @@ bool RangeServer::send(int fd, const Request &, const Response &response) {
         head += name + ": " + value + "\r\n";
         hasLength = hasLength || lower(name) == "content-length";
     }
-    if (!hasLength)
+    if (response.chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (!hasLength)
         head += "Content-Length: " + std::to_string(bodyLength) + "\r\n";
     head += response.dropAfter >= 0 ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
     head += "\r\n";
@@ -262,21 +267,39 @@ bool RangeServer::send(int fd, const Request &, const Response &response) {
         return false;
 
     const long long toSend = response.dropAfter >= 0 ? std::min(response.dropAfter, bodyLength) : bodyLength;
-    if (response.offset >= 0) {
-        off_t offset = response.offset;
-        long long left = toSend;
-        while (left > 0) {
-            const ssize_t n = ::sendfile(fd, m_fileFd, &offset, size_t(std::min<long long>(left, 1 << 24)));
+    // Sends body bytes [from, from + count) as they are, from the file or the text.
+    auto sendBody = [&](long long from, long long count) {
+        if (response.offset < 0)
+            return sendAll(fd, response.body.data() + from, size_t(count));
+        off_t offset = response.offset + from;
+        while (count > 0) {
+            const ssize_t n = ::sendfile(fd, m_fileFd, &offset, size_t(std::min<long long>(count, 1 << 24)));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
                 return false;
-            left -= n;
+            count -= n;
         }
-    } else if (!sendAll(fd, response.body.data(), size_t(toSend))) {
-        return false;
+        return true;
+    };
+    if (!response.chunked) {
+        if (!sendBody(0, toSend))
+            return false;
+        return response.dropAfter < 0;
     }
-    return response.dropAfter < 0;
+    constexpr long long kChunk = 16384;
+    for (long long at = 0; at < bodyLength; at += kChunk) {
+        const long long size = std::min(kChunk, bodyLength - at);
+        char sizeLine[32];
+        const int n = std::snprintf(sizeLine, sizeof sizeLine, "%llx\r\n", size);
+        if (!sendAll(fd, sizeLine, size_t(n)) || !sendBody(at, std::min(size, toSend - at)))
+            return false;
+        if (at + size > toSend)
+            return false; // cut in the middle of this chunk
+        if (!sendAll(fd, "\r\n", 2))
+            return false;
+    }
+    return sendAll(fd, "0\r\n\r\n", 5) && response.dropAfter < 0;
 }
 
 } // namespace velmora::test

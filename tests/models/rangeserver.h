@@ -37,8 +37,12 @@ public:
         long long offset = -1;
         long long length = 0;
         // When >= 0 the connection is closed after this many body bytes (Content-Length still
-        // announces the whole body).
+        // announces the whole body; a chunked body lacks its last chunks).
         long long dropAfter = -1;
+        // The body goes in chunks of "Transfer-Encoding: chunked" instead of with a length.
+        bool chunked = false;
+        // The connection is closed as soon as the request has been read, without any answer.
+        bool closeWithoutAnswer = false;
     };
 
     // Returns the answer to send, or none for the honest one.

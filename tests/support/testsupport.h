@@ -2,15 +2,21 @@
 
 #include <QCoro/QCoroTask>
 #include <QEventLoop>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
 
 namespace velmora::test {
 
@@ -30,36 +36,63 @@ private:
     QByteArray m_oldData, m_oldConfig, m_oldTmp;
 };
 
+// How long test::run waits for a task before failing the test.
+constexpr std::chrono::milliseconds kRunTimeout{60'000};
+
+// Thrown by test::run when the task has not finished in time (the test has failed by then).
+class RunTimeout : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Runs the task to completion in a nested event loop and returns its result or rethrows its
-// error (QCoro's own waitFor never returns when the task throws).
+// error (QCoro's own waitFor never returns when the task throws). A task still running after
+// the timeout fails the test and throws RunTimeout instead of hanging it.
 template <typename T>
-T run(QCoro::Task<T> &&task) {
-    QEventLoop loop;
-    bool finished = false;
-    std::exception_ptr error;
-    std::optional<std::conditional_t<std::is_void_v<T>, bool, T>> result;
-    auto driver = [](QCoro::Task<T> t, QEventLoop *loop, bool *finished, std::exception_ptr *error,
-                     decltype(result) *result) -> QCoro::Task<> {
+T run(QCoro::Task<T> &&task, std::chrono::milliseconds timeout = kRunTimeout) {
+    // Shared with the driver, which outlives this call when the task never finishes.
+    struct Outcome {
+        QPointer<QEventLoop> loop;
+        bool finished = false;
+        std::exception_ptr error;
+        std::optional<std::conditional_t<std::is_void_v<T>, bool, T>> result;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    auto driver = [](QCoro::Task<T> t, std::shared_ptr<Outcome> out) -> QCoro::Task<> {
         try {
             if constexpr (std::is_void_v<T>) {
                 co_await std::move(t);
-                result->emplace(true);
+                out->result.emplace(true);
             } else {
-                result->emplace(co_await std::move(t));
+                out->result.emplace(co_await std::move(t));
             }
         } catch (...) {
-            *error = std::current_exception();
+            out->error = std::current_exception();
         }
-        *finished = true;
-        loop->quit();
+        out->finished = true;
+        if (out->loop)
+            out->loop->quit();
     };
-    auto running = driver(std::move(task), &loop, &finished, &error, &result);
-    if (!finished)
+    auto running = driver(std::move(task), outcome);
+    if (!outcome->finished) {
+        QEventLoop loop;
+        outcome->loop = &loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(timeout);
         loop.exec();
-    if (error)
-        std::rethrow_exception(error);
+        if (!outcome->finished) {
+            const std::string message = "test::run: the task did not finish within " + std::to_string(timeout.count()) +
+                                        " ms (a promise that is never settled, or a lost wake-up?)";
+            ADD_FAILURE() << message;
+            throw RunTimeout(message);
+        }
+    }
+    if (outcome->error)
+        std::rethrow_exception(outcome->error);
     if constexpr (!std::is_void_v<T>)
-        return std::move(*result);
+        return std::move(*outcome->result);
 }
 
 // Spins the event loop until predicate is true or the timeout passes; returns predicate().

@@ -1,0 +1,122 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>Dictation</name>
+    <message>
+        <source>Stopping…</source>
+        <comment>Dictation status while a run is still being wound down</comment>
+        <translation>停止中…</translation>
+    </message>
+    <message>
+        <source>Pasted</source>
+        <comment>Dictation status after a run that produced a transcript</comment>
+        <translation>ペースト済み</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <comment>Dictation status when no run is going</comment>
+        <translation>準備完了</translation>
+    </message>
+    <message>
+        <source>Preparing…</source>
+        <comment>Dictation status while the recording starts</comment>
+        <translation>準備中…</translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <comment>Dictation status while recording</comment>
+        <translation>録音中</translation>
+    </message>
+    <message>
+        <source>Loading…</source>
+        <comment>Dictation status while the speech model loads after the recording</comment>
+        <translation>読み込み中…</translation>
+    </message>
+    <message>
+        <source>Transcribing…</source>
+        <comment>Dictation status while the recording is transcribed</comment>
+        <translation>文字起こし中…</translation>
+    </message>
+    <message>
+        <source>Cleaning up…</source>
+        <comment>Dictation status while the transcript is cleaned up</comment>
+        <translation>整えています…</translation>
+    </message>
+    <message>
+        <source>Pasting…</source>
+        <comment>Dictation status while the text is pasted</comment>
+        <translation>ペースト中…</translation>
+    </message>
+    <message>
+        <source>Finish setup in Settings.</source>
+        <comment>Dictation failure when the microphone, keys or model are not ready</comment>
+        <translation>設定で準備を完了してください。</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t record. Check your microphone.</source>
+        <comment>Dictation failure when the microphone failed</comment>
+        <translation>録音できませんでした。マイクを確認してください。</translation>
+    </message>
+    <message>
+        <source>No audio was recorded. Check your microphone.</source>
+        <comment>Dictation failure when no audio arrived</comment>
+        <translation>音声が録音されませんでした。マイクを確認してください。</translation>
+    </message>
+    <message>
+        <source>No speech was heard.</source>
+        <comment>A dictation finished without any recognized text</comment>
+        <translation>音声が聞き取れませんでした。</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t transcribe. Try again.</source>
+        <comment>Dictation failure when the speech engine failed</comment>
+        <translation>文字起こしできませんでした。もう一度お試しください。</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t paste. Copy the transcript below.</source>
+        <comment>Dictation page failure when the text couldn&apos;t be pasted into the frontmost app</comment>
+        <translation>ペーストできませんでした。下の文字起こしをコピーしてください。</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t paste. The text is on the Dictation page.</source>
+        <comment>Overlay after a hotkey dictation couldn&apos;t paste into the frontmost app</comment>
+        <translation>ペーストできませんでした。テキストは音声入力ページにあります。</translation>
+    </message>
+    <message>
+        <source>History can&apos;t be opened. Update Velmora to save dictations.</source>
+        <comment>Note on the Dictation page when the history library was created by a newer app version.</comment>
+        <translation>履歴を開けません。音声入力を保存するには Velmora をアップデートしてください。</translation>
+    </message>
+    <message>
+        <source>History can&apos;t be opened because its data is damaged.</source>
+        <comment>Note on the Dictation page when the history library file is corrupted.</comment>
+        <translation>データが破損しているため、履歴を開けません。</translation>
+    </message>
+    <message>
+        <source>History can&apos;t be opened. Free up disk space, then restart Velmora.</source>
+        <comment>Note on the Dictation page when the history library can&apos;t open because the disk is full.</comment>
+        <translation>履歴を開けません。ディスクの空き容量を増やしてから Velmora を再起動してください。</translation>
+    </message>
+    <message>
+        <source>History can&apos;t be opened. Restart Velmora to try again.</source>
+        <comment>Note on the Dictation page when the history library can&apos;t open for an unknown reason.</comment>
+        <translation>履歴を開けません。Velmora を再起動してもう一度お試しください。</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t save this dictation to History.</source>
+        <comment>Note on the Dictation page when the text was pasted but saving it to history failed.</comment>
+        <translation>この音声入力を履歴に保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>Voice Compose is recording.</source>
+        <comment>Overlay when the dictation shortcut is pressed while Voice Compose records</comment>
+        <translation>Voice Compose が録音中です。</translation>
+    </message>
+    <message>
+        <source>Can&apos;t dictate while a password field is active.</source>
+        <comment>Overlay when the dictation shortcut is pressed during secure typing</comment>
+        <translation>パスワード入力欄が有効な間は音声入力できません。</translation>
+    </message>
+</context>
+</TS>

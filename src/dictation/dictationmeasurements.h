@@ -1,0 +1,51 @@
+#pragma once
+
+// The figures of one dictation run, stored as JSON with the run's History event. Every field is
+// optional so that a run that ended early stores only what it reached.
+
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+
+namespace velmora {
+
+struct DictationMeasurements {
+    enum class Cleanup { Off, Applied, Skipped };
+    enum class Delivery { Pasted, Failed, None };
+
+    static QString toString(Cleanup cleanup);
+    static QString toString(Delivery delivery);
+    static std::optional<Cleanup> cleanupFromString(const QString &raw);
+    static std::optional<Delivery> deliveryFromString(const QString &raw);
+
+    static constexpr qint64 version = 1;
+
+    std::optional<double> audioSeconds;
+    std::optional<qint64> chunks;
+    std::optional<qint64> characters;
+    std::optional<qint64> words;
+    std::optional<qint64> countVersion;
+    std::optional<Cleanup> cleanup;
+    std::optional<qint64> promptTokens;
+    std::optional<qint64> completionTokens;
+    std::optional<Delivery> delivery;
+    std::optional<bool> micInterrupted;
+    std::optional<qint64> transcribeMs;
+    std::optional<qint64> cleanupMs;
+    std::optional<QString> speechModel;
+    std::optional<QString> textModel;
+
+    bool operator==(const DictationMeasurements &) const = default;
+
+    // Keys are the field names; absent fields are left out.
+    QJsonObject toJson() const;
+    // Every key optional (missing or null: absent), unknown keys ignored; none when a value has
+    // the wrong type or an unknown raw string.
+    static std::optional<DictationMeasurements> fromJson(const QJsonObject &object);
+    // The stored form: compact, keys sorted.
+    QString encoded() const;
+    static std::optional<DictationMeasurements> decode(const QString &json);
+};
+
+} // namespace velmora

@@ -1,0 +1,195 @@
+#pragma once
+
+// A Translate session on the stand-in language-model server and, once attached, a real Library
+// in the test's temporary home.
+
+#include "tools/translate/translatemeasurements.h"
+#include "tools/translate/translatesession.h"
+
+#include "core/log.h"
+#include "dictation/wordcount.h"
+#include "library/library.h"
+#include "library/records.h"
+#include "llm/llmruntime.h"
+#include "llm/llmserver.h"
+#include "support/testsupport.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <ostream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os) {
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace velmora::test {
+
+// What History holds of one Translate run.
+struct StoredRun {
+    std::optional<LibraryTask> task;
+    QList<LibraryArtifact> artifacts;
+    QList<ActivityEvent> events;
+
+    std::optional<LibraryArtifact> artifact(LibraryArtifact::Role role) const {
+        std::optional<LibraryArtifact> found;
+        for (const LibraryArtifact &a : artifacts)
+            if (a.role == role && a.kind == LibraryArtifact::Kind::Text)
+                found = a;
+        return found;
+    }
+    std::optional<QString> output() const {
+        const auto a = artifact(LibraryArtifact::Role::Output);
+        return a ? a->text : std::nullopt;
+    }
+    std::optional<ActivityEvent::Outcome> outcome() const {
+        return events.isEmpty() ? std::nullopt : events.last().outcome;
+    }
+    std::optional<TranslateMeasurements> measurements() const {
+        if (events.isEmpty() || !events.last().measurements)
+            return std::nullopt;
+        return TranslateMeasurements::decode(*events.last().measurements);
+    }
+};
+
+class TranslateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LLMServerTimings timings;
+        timings.pollInterval = std::chrono::milliseconds(20);
+        timings.killGrace = std::chrono::milliseconds(200);
+        timings.loadTimeout = std::chrono::seconds(20);
+        server = std::make_unique<LLMServer>(helperPath(QString::fromLatin1(LLMServer::kExecutableName)), timings);
+        runtime = std::make_unique<LLMRuntime>(
+            *server,
+            [this]() -> std::optional<QStringList> {
+                if (!modelReady)
+                    return std::nullopt;
+                return QStringList{writerModel(), m_models.path() + QStringLiteral("/draft.model")};
+            },
+            [] { return std::nullopt; });
+        write({{"reply", "Hello."}});
+    }
+
+    void TearDown() override {
+        if (m_session)
+            run(m_session->flush());
+        m_session.reset();
+        run(runtime->prepareToQuit());
+    }
+
+    // The writing model's script (see helpers/llm-server); its requests are recorded.
+    void write(QJsonObject script) {
+        script.insert(QStringLiteral("recordTo"), m_models.path() + QStringLiteral("/writer"));
+        writeFile(writerModel(), QJsonDocument(script).toJson());
+        writeFile(m_models.path() + QStringLiteral("/draft.model"), "draft");
+    }
+    QString writerModel() const { return m_models.path() + QStringLiteral("/writer.model"); }
+
+    // The session, built at first use with the test's preview state and budget.
+    TranslateSession &session() {
+        if (!m_session) {
+            TranslateSession::Dependencies deps;
+            deps.llm = runtime.get();
+            deps.textModelName = [] { return QStringLiteral("writer-q4.gguf"); };
+            deps.previewState = previewState;
+            deps.budget = budget;
+            m_session = std::make_unique<TranslateSession>(std::move(deps));
+        }
+        return *m_session;
+    }
+
+    // Opens the Library in the temporary home and hands it to the session.
+    void attach() {
+        library = Library::open(Library::defaultRoot());
+        ASSERT_TRUE(library->status().isReady());
+        run(session().attach(library));
+    }
+
+    // Quits the session; the next session() is a new one.
+    void resetSession() {
+        if (m_session)
+            run(m_session->flush());
+        m_session.reset();
+    }
+
+    // The next launch: the session quits (its flush) and a new one starts on a reopened Library.
+    void relaunch() {
+        if (m_session)
+            run(m_session->flush());
+        m_session.reset();
+        library.reset();
+        attach();
+    }
+
+    // Starts a run of the text and waits until it has been recorded.
+    void translate(const QString &text) {
+        session().setText(text);
+        ASSERT_TRUE(session().canTranslate());
+        session().start();
+        ASSERT_TRUE(session().isRunning());
+        ASSERT_TRUE(waitForEnd());
+    }
+    bool waitForEnd() {
+        return waitUntil([this] { return !m_session->isRunning(); }, std::chrono::seconds(60));
+    }
+
+    // The request bodies the stand-in received.
+    QList<QJsonObject> requests() const {
+        QList<QJsonObject> out;
+        QFile file(m_models.path() + QStringLiteral("/writer.requests"));
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (!line.isEmpty())
+                    out.append(QJsonDocument::fromJson(line).object());
+        return out;
+    }
+
+    QList<QUuid> storedTasks() {
+        return run(library->read([](SQLite::Database &db) {
+            QList<QUuid> ids;
+            SQLite::Statement query(db, "SELECT id FROM task WHERE tool = 'translate' ORDER BY createdAt, rowid");
+            while (query.executeStep())
+                ids.append(column::uuid(query, "id"));
+            return ids;
+        }));
+    }
+    StoredRun stored(const QUuid &id) {
+        return run(library->read([id](SQLite::Database &db) {
+            return StoredRun{LibraryTask::fetch(db, id), LibraryArtifact::fetchAll(db, id),
+                             ActivityEvent::fetchAll(db, id)};
+        }));
+    }
+    StoredRun onlyRun() {
+        const QList<QUuid> ids = storedTasks();
+        EXPECT_EQ(ids.size(), 1);
+        return ids.isEmpty() ? StoredRun{} : stored(ids.first());
+    }
+    std::optional<LibraryDraft> storedDraft() {
+        return run(library->read([](SQLite::Database &db) { return LibraryDraft::fetch(db, "translate"); }));
+    }
+
+    TempHome home;
+    LogCapture log;
+    bool modelReady = true;
+    std::optional<QString> previewState;
+    std::function<std::chrono::nanoseconds(const LLMChatRequest &)> budget;
+    std::unique_ptr<LLMServer> server;
+    std::unique_ptr<LLMRuntime> runtime;
+    std::shared_ptr<Library> library;
+
+private:
+    QTemporaryDir m_models;
+    std::unique_ptr<TranslateSession> m_session;
+};
+
+} // namespace velmora::test

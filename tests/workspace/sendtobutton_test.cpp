@@ -1,0 +1,53 @@
+#include "workspace/sendtobutton.h"
+
+#include "core/defaults.h"
+#include "platform/clipboard.h"
+#include "platform/urlopener.h"
+#include "ui/button.h"
+#include "ui/environment.h"
+#include "workspace/appnavigation.h"
+#include "workspace/toolhandoff.h"
+#include "workspacefakes.h"
+
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::test;
+
+TEST(SendToButtonTest, DisabledWithoutTextAndItsMenuOtherwise) {
+    Defaults defaults{QString()};
+    FakeNotes notes;
+    AppNavigation navigation{defaults, notes};
+    FakeReadiness model;
+    FakePrompts prompts;
+    FakeUrlOpener urls;
+    FakeClipboard clipboard;
+    ToolHandoff handoff{navigation, notes, model, {}, prompts, urls, clipboard};
+    SendToButton button(handoff);
+    EXPECT_FALSE(button.button()->isEnabled());
+    EXPECT_FALSE(button.createMenu());
+    EXPECT_EQ(button.button()->toolTip(), "Send to");
+
+    SendableText text;
+    text.text = "summary";
+    text.from = WorkspaceTool::Summarize;
+    button.setContent(text);
+    EXPECT_TRUE(button.button()->isEnabled());
+    std::unique_ptr<QMenu> menu(button.createMenu());
+    QStringList titles;
+    for (QAction *action : menu->actions())
+        titles.append(action->isSeparator() ? QStringLiteral("—") : action->text());
+    EXPECT_EQ(titles, (QStringList{"New Note", "—", "Translate", "Proofread", "—", "Save as File…", "Share…"}));
+
+    struct Case {
+        TextSize size;
+        int chevron;
+    };
+    for (const Case &c : {Case{TextSize::Standard, 10}, Case{TextSize::Large, 12}, Case{TextSize::Larger, 13},
+                          Case{TextSize::Largest, 15}}) {
+        Environment::setTextSize(&button, c.size);
+        EXPECT_EQ(button.chevronPointSize(), c.chevron);
+    }
+}
