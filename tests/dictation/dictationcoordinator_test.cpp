@@ -70,10 +70,10 @@ TEST_F(DictationRunTest, ToggleToggleDeliversTheCleanedTextOnceAndRecordsTheRun)
     const StoredRun run = onlyRun();
     ASSERT_TRUE(run.task);
     EXPECT_EQ(run.task->status, LibraryTask::Status::Completed);
-    EXPECT_EQ(run.outputText(), QStringLiteral("Hello there."));
+    EXPECT_EQ(run.output(), QStringLiteral("Hello there."));
     ASSERT_EQ(run.events.size(), 1);
     EXPECT_EQ(run.events[0].outcome, ActivityEvent::Outcome::Completed);
-    const std::optional<M> m = run.measurements();
+    const std::optional<M> m = run.measurements<M>();
     ASSERT_TRUE(m);
     const M &live = coordinator->measurements();
     M expected;
@@ -130,7 +130,7 @@ TEST_F(DictationRunTest, WithCleanupOffTheTranscriptGoesOutAsItIs) {
     EXPECT_EQ(fakeDelivery.delivered, QStringList{QStringLiteral("hello there")});
     EXPECT_TRUE(writerRequests().isEmpty());
     EXPECT_FALSE(server->isReady());
-    const M m = *onlyRun().measurements();
+    const M m = *onlyRun().measurements<M>();
     EXPECT_EQ(m.cleanup, M::Cleanup::Off);
     EXPECT_EQ(m.cleanupMs, std::nullopt);
     EXPECT_EQ(m.textModel, std::nullopt);
@@ -144,7 +144,7 @@ TEST_F(DictationRunTest, WithoutAWritingModelNothingIsCleanedAndTheContextIsNotR
     dictate();
     EXPECT_EQ(contextReads, 0);
     EXPECT_EQ(fakeDelivery.delivered, QStringList{QStringLiteral("hello there")});
-    EXPECT_EQ(onlyRun().measurements()->cleanup, M::Cleanup::Off);
+    EXPECT_EQ(onlyRun().measurements<M>()->cleanup, M::Cleanup::Off);
     EXPECT_FALSE(server->isReady());
 }
 
@@ -169,14 +169,14 @@ TEST_P(CleanupSkippedTest, TheRawTranscriptIsPastedAndTheCleanupCountsAsSkipped)
     EXPECT_EQ(fakeDelivery.delivered, QStringList{QStringLiteral("hello there")});
     EXPECT_TRUE(coordinator->cleanupSkipped());
     EXPECT_EQ(coordinator->failure(), std::nullopt);
-    const M m = *onlyRun().measurements();
+    const M m = *onlyRun().measurements<M>();
     EXPECT_EQ(m.cleanup, M::Cleanup::Skipped);
     EXPECT_TRUE(m.cleanupMs);
     EXPECT_EQ(m.textModel, ModelManifest::writing().filename);
     EXPECT_EQ(m.promptTokens, std::nullopt);
     EXPECT_EQ(m.completionTokens, std::nullopt);
     EXPECT_EQ(m.words, 2);
-    EXPECT_EQ(onlyRun().outputText(), QStringLiteral("hello there"));
+    EXPECT_EQ(onlyRun().output(), QStringLiteral("hello there"));
     EXPECT_EQ(dictationLog(), (QStringList{kSkipped, finishLine("complete", recorder->recordedSeconds(), m)}));
     EXPECT_EQ(runtime->holds(), 0);
 }
@@ -195,7 +195,7 @@ TEST_F(DictationRunTest, ACleanupPastItsBudgetIsCutOffAndTheRawTextPasted) {
     write({{"reply", "Too late."}, {"stallMs", 60000}});
     dictate();
     EXPECT_EQ(fakeDelivery.delivered, QStringList{QStringLiteral("hello there")});
-    const M m = *onlyRun().measurements();
+    const M m = *onlyRun().measurements<M>();
     EXPECT_EQ(m.cleanup, M::Cleanup::Skipped);
     // The kit's budget timer is a coarse one, which may end up to 5% early.
     EXPECT_GE(m.cleanupMs.value_or(0), 18750 * 95 / 100);
@@ -217,8 +217,8 @@ TEST_F(DictationRunTest, AnEmptyTranscriptPastesNothingAndSaysNoSpeech) {
     const StoredRun run = onlyRun();
     EXPECT_EQ(run.events.value(0).outcome, ActivityEvent::Outcome::Completed);
     // An empty text is stored as no output text.
-    EXPECT_EQ(run.outputText(), std::nullopt);
-    const M m = *run.measurements();
+    EXPECT_EQ(run.output(), std::nullopt);
+    const M m = *run.measurements<M>();
     EXPECT_EQ(m.characters, 0);
     EXPECT_EQ(m.words, 0);
     EXPECT_EQ(m.countVersion, 1);
@@ -254,8 +254,8 @@ TEST_F(DictationRunTest, AnIncompleteTranscriptWithoutTextIsAHelperFailure) {
     EXPECT_TRUE(dictationLog().isEmpty());
     const StoredRun run = onlyRun();
     EXPECT_EQ(run.events.value(0).outcome, ActivityEvent::Outcome::Failed);
-    EXPECT_EQ(run.outputText(), std::nullopt);
-    const M m = *run.measurements();
+    EXPECT_EQ(run.output(), std::nullopt);
+    const M m = *run.measurements<M>();
     EXPECT_EQ(m.delivery, M::Delivery::None);
     EXPECT_EQ(m.speechModel, ModelManifest::speech().filename);
     EXPECT_EQ(m.micInterrupted, false);
@@ -274,7 +274,7 @@ TEST_F(DictationRunTest, AFailedPasteKeepsTheTextForCopyLastTranscript) {
     EXPECT_EQ(coordinator->failureText(), QStringLiteral("Couldn't paste. Copy the transcript below."));
     EXPECT_EQ(coordinator->overlayFailureText(), QStringLiteral("Couldn't paste. The text is on the Dictation page."));
     EXPECT_EQ(coordinator->latestText(), QStringLiteral("Hello there."));
-    const M m = *onlyRun().measurements();
+    const M m = *onlyRun().measurements<M>();
     EXPECT_EQ(m.delivery, M::Delivery::Failed);
     EXPECT_TRUE(dictationLog().value(0).endsWith(QStringLiteral("delivery failed")));
 
@@ -317,7 +317,7 @@ TEST_P(PasteFailureTest, ThePasteFailsVisiblyAndTheTextIsKept) {
     EXPECT_EQ(coordinator->failure(), Failure::Delivery);
     EXPECT_EQ(coordinator->overlayFailureText(), QStringLiteral("Couldn't paste. The text is on the Dictation page."));
     EXPECT_EQ(coordinator->latestText(), QStringLiteral("Hello there."));
-    EXPECT_EQ(onlyRun().measurements()->delivery, M::Delivery::Failed);
+    EXPECT_EQ(onlyRun().measurements<M>()->delivery, M::Delivery::Failed);
     QStringList expectedLog = GetParam().deliveryLog;
     expectedLog.append(finishLine("complete", recorder->recordedSeconds(), coordinator->measurements()));
     EXPECT_EQ(dictationLog(), expectedLog);
@@ -442,8 +442,8 @@ TEST_P(StoppedRunTest, EndsQuietlyAndNeverLosesAnArrivedTranscript) {
     ASSERT_EQ(tasks.size(), 1);
     const StoredRun run = stored(tasks.first());
     EXPECT_EQ(run.events.value(0).outcome, ActivityEvent::Outcome::Interrupted);
-    EXPECT_EQ(run.outputText(), text);
-    const M m = *run.measurements();
+    EXPECT_EQ(run.output(), text);
+    const M m = *run.measurements<M>();
     EXPECT_EQ(m.delivery, M::Delivery::None);
     EXPECT_EQ(m.speechModel, ModelManifest::speech().filename);
     if (text) {
@@ -552,7 +552,7 @@ TEST_F(DictationRunTest, AnInterruptedMicrophoneIsRecordedWithTheRun) {
     recorder->captureInterrupted();
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(fakeDelivery.delivered, QStringList{QStringLiteral("Hello there.")});
-    EXPECT_EQ(onlyRun().measurements()->micInterrupted, true);
+    EXPECT_EQ(onlyRun().measurements<M>()->micInterrupted, true);
 }
 
 TEST_F(DictationRunTest, CopyLastTranscriptWithoutATranscriptDoesNothing) {

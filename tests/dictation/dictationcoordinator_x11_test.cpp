@@ -51,7 +51,7 @@ TEST_F(X11DictationRunTest, ADictationIsPastedIntoTheFocusedProgram) {
     EXPECT_EQ(target.take(QStringLiteral("pasted")),
               QStringLiteral("pasted ") + QString::fromLatin1(QByteArray("Hello there. ").toHex()));
     EXPECT_EQ(coordinator->failure(), std::nullopt);
-    EXPECT_EQ(onlyRun().measurements()->delivery, DictationMeasurements::Delivery::Pasted);
+    EXPECT_EQ(onlyRun().measurements<DictationMeasurements>()->delivery, DictationMeasurements::Delivery::Pasted);
     EXPECT_EQ(target.read(QStringLiteral("UTF8_STRING")), QByteArrayLiteral("kept"));
     EXPECT_TRUE(dictationLog().value(0).startsWith(QStringLiteral("Paste read ")));
     EXPECT_TRUE(dictationLog().value(1).endsWith(QStringLiteral("delivery pasted")));

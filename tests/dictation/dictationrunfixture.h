@@ -16,6 +16,7 @@
 #include "core/log.h"
 #include "library/library.h"
 #include "library/records.h"
+#include "library/storedruns.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
 #include "platform/accessibilitytrust.h"
@@ -44,25 +45,6 @@
 namespace velmora::test {
 
 using DictationHistory = RecordingHistory<DictationMeasurements>;
-
-// What History holds of one run.
-struct StoredRun {
-    std::optional<LibraryTask> task;
-    QList<LibraryArtifact> artifacts;
-    QList<ActivityEvent> events;
-
-    std::optional<QString> outputText() const {
-        for (const auto &a : artifacts)
-            if (a.role == LibraryArtifact::Role::Output && a.kind == LibraryArtifact::Kind::Text)
-                return a.text;
-        return std::nullopt;
-    }
-    std::optional<DictationMeasurements> measurements() const {
-        if (events.isEmpty() || !events.first().measurements)
-            return std::nullopt;
-        return DictationMeasurements::decode(*events.first().measurements);
-    }
-};
 
 class DictationRunTest : public ::testing::Test {
 protected:
@@ -202,27 +184,10 @@ protected:
         ASSERT_TRUE(waitForEnd());
     }
 
-    // The dictation tasks in History, newest first.
-    QList<QUuid> storedTasks() {
-        return run(library->read([](SQLite::Database &db) {
-            QList<QUuid> ids;
-            SQLite::Statement query(db, "SELECT id FROM task WHERE tool = 'dictation' ORDER BY createdAt DESC");
-            while (query.executeStep())
-                ids.append(column::uuid(query, "id"));
-            return ids;
-        }));
-    }
-    StoredRun stored(const QUuid &id) {
-        return run(library->read([id](SQLite::Database &db) {
-            return StoredRun{LibraryTask::fetch(db, id), LibraryArtifact::fetchAll(db, id),
-                             ActivityEvent::fetchAll(db, id)};
-        }));
-    }
-    StoredRun onlyRun() {
-        const QList<QUuid> ids = storedTasks();
-        EXPECT_EQ(ids.size(), 1);
-        return ids.isEmpty() ? StoredRun{} : stored(ids.first());
-    }
+    // The dictation tasks in History, oldest first.
+    QList<QUuid> storedTasks() { return test::storedTasks(*library, QStringLiteral("dictation")); }
+    StoredRun stored(const QUuid &id) { return storedRun(*library, id); }
+    StoredRun onlyRun() { return onlyStoredRun(*library, QStringLiteral("dictation")); }
     QStringList dictationLog() const { return log.messages(QStringLiteral("dictation")); }
 
     TempHome home;

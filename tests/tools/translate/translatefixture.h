@@ -10,6 +10,7 @@
 #include "dictation/wordcount.h"
 #include "library/library.h"
 #include "library/records.h"
+#include "library/storedruns.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
 #include "support/testsupport.h"
@@ -33,33 +34,6 @@ inline void PrintTo(const QString &s, std::ostream *os) {
 QT_END_NAMESPACE
 
 namespace velmora::test {
-
-// What History holds of one Translate run.
-struct StoredRun {
-    std::optional<LibraryTask> task;
-    QList<LibraryArtifact> artifacts;
-    QList<ActivityEvent> events;
-
-    std::optional<LibraryArtifact> artifact(LibraryArtifact::Role role) const {
-        std::optional<LibraryArtifact> found;
-        for (const LibraryArtifact &a : artifacts)
-            if (a.role == role && a.kind == LibraryArtifact::Kind::Text)
-                found = a;
-        return found;
-    }
-    std::optional<QString> output() const {
-        const auto a = artifact(LibraryArtifact::Role::Output);
-        return a ? a->text : std::nullopt;
-    }
-    std::optional<ActivityEvent::Outcome> outcome() const {
-        return events.isEmpty() ? std::nullopt : events.last().outcome;
-    }
-    std::optional<TranslateMeasurements> measurements() const {
-        if (events.isEmpty() || !events.last().measurements)
-            return std::nullopt;
-        return TranslateMeasurements::decode(*events.last().measurements);
-    }
-};
 
 class TranslateTest : public ::testing::Test {
 protected:
@@ -154,26 +128,10 @@ protected:
         return out;
     }
 
-    QList<QUuid> storedTasks() {
-        return run(library->read([](SQLite::Database &db) {
-            QList<QUuid> ids;
-            SQLite::Statement query(db, "SELECT id FROM task WHERE tool = 'translate' ORDER BY createdAt, rowid");
-            while (query.executeStep())
-                ids.append(column::uuid(query, "id"));
-            return ids;
-        }));
-    }
-    StoredRun stored(const QUuid &id) {
-        return run(library->read([id](SQLite::Database &db) {
-            return StoredRun{LibraryTask::fetch(db, id), LibraryArtifact::fetchAll(db, id),
-                             ActivityEvent::fetchAll(db, id)};
-        }));
-    }
-    StoredRun onlyRun() {
-        const QList<QUuid> ids = storedTasks();
-        EXPECT_EQ(ids.size(), 1);
-        return ids.isEmpty() ? StoredRun{} : stored(ids.first());
-    }
+    // The Translate tasks in History, oldest first.
+    QList<QUuid> storedTasks() { return test::storedTasks(*library, QStringLiteral("translate")); }
+    StoredRun stored(const QUuid &id) { return storedRun(*library, id); }
+    StoredRun onlyRun() { return onlyStoredRun(*library, QStringLiteral("translate")); }
     std::optional<LibraryDraft> storedDraft() {
         return run(library->read([](SQLite::Database &db) { return LibraryDraft::fetch(db, "translate"); }));
     }

@@ -161,7 +161,7 @@ TEST_F(TranslateTest, TheServerGetsThePromptAtTemperatureZeroStreamedWithTheToke
     EXPECT_EQ(output->text, "Hello.");
     EXPECT_EQ(output->language, "en");
     EXPECT_EQ(stored.outcome(), ActivityEvent::Outcome::Completed);
-    const auto m = stored.measurements();
+    const auto m = stored.measurements<TranslateMeasurements>();
     ASSERT_TRUE(m);
     EXPECT_EQ(m->sourceLanguage, "ja");
     EXPECT_EQ(m->targetLanguage, "en");
@@ -180,7 +180,7 @@ TEST_F(TranslateTest, AChosenSourceIsRecordedAsNotDetected) {
     attach();
     session().setChosenSource(TranslateLanguage::Japanese);
     translate(kJapanese);
-    const auto m = onlyRun().measurements();
+    const auto m = onlyRun().measurements<TranslateMeasurements>();
     ASSERT_TRUE(m);
     EXPECT_EQ(m->detected, false);
     EXPECT_EQ(m->sourceLanguage, "ja");
