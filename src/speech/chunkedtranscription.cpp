@@ -81,6 +81,7 @@ QCoro::Task<> ChunkedTranscription::transcribeChunk(qint64 count) {
             m_failed = true;
     } else {
         m_failed = true;
+        m_requestFailed = true;
     }
     Promise<void> done = *m_requestDone;
     m_requestDone.reset();

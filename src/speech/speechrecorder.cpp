@@ -325,30 +325,27 @@ void SpeechRecorder::captureWriteFailed() {
 }
 
 void SpeechRecorder::helperFailed() {
-    if (!m_generation)
+    // Only a failure while this run has a chunk request out is the run's business. Any other
+    // report is late (about a helper whose run has finished, arriving while the next one
+    // prepares and before it starts a helper of its own) or early: a request the run sends
+    // afterwards fails by itself, and the processing takes that as the helper's failure.
+    if (!m_generation || !m_transcription || !m_transcription->isRequesting())
         return;
     const QUuid id = *m_generation;
-    // Once the transcription has finished the run no longer needs the helper.
-    if (m_transcribed == id)
+    // Once the transcription has finished the run no longer needs the helper; once some text
+    // exists the transcript is only marked incomplete.
+    if (m_transcribed == id || m_transcription->hasText())
         return;
-    // Once some text exists the transcript is only marked incomplete.
-    if (m_transcription && m_transcription->hasText())
-        return;
-    m_helperFailure = id;
-    if (m_transcription && m_transcription->isRequesting()) {
-        // The helper may have answered just before it went: judge once that answer is in.
-        QCoro::Task<> judging = judgeHelperFailure(id, m_transcription);
-        Q_UNUSED(judging);
-        return;
-    }
-    fail(Failure::Helper);
+    // The helper may have answered just before it went: judge once that answer is in.
+    QCoro::Task<> judging = judgeHelperFailure(id, m_transcription);
+    Q_UNUSED(judging);
 }
 
 QCoro::Task<> SpeechRecorder::judgeHelperFailure(QUuid id, std::shared_ptr<ChunkedTranscription> transcription) {
     QPointer<SpeechRecorder> self(this);
     QCoro::Task<> settled = transcription->requestSettled();
     co_await std::move(settled);
-    if (!self || !isCurrent(id) || m_transcribed == id || transcription->hasText())
+    if (!self || !isCurrent(id) || m_transcribed == id || transcription->hasText() || !transcription->isRequestFailed())
         co_return;
     fail(Failure::Helper);
 }
@@ -422,9 +419,9 @@ QCoro::Task<> SpeechRecorder::process(QUuid id, ContinuousClock::time_point stop
         fail(Failure::Helper, error);
         co_return;
     }
-    // The helper failed before any text existed (it reports that before the failed request
-    // comes back).
-    if (m_helperFailure == id && !transcription->hasText()) {
+    // A request failed without an answer before any text existed: the helper failed the run
+    // (an answer, even an empty or incomplete one, is a transcript).
+    if (transcription->isRequestFailed() && !transcription->hasText()) {
         fail(Failure::Helper);
         co_return;
     }

@@ -206,9 +206,7 @@ private:
     bool m_quitting = false;
     std::optional<HistoryTask> m_historyTask;
     std::optional<QUuid> m_stagedID;
-    // The run whose helper failed on its own; the run whose transcription has finished (from
-    // then on the helper no longer matters to it).
-    std::optional<QUuid> m_helperFailure;
+    // The run whose transcription has finished (from then on the helper no longer matters to it).
     std::optional<QUuid> m_transcribed;
     // The run whose sample file stopped taking samples while it was still preparing.
     std::optional<QUuid> m_writeFailed;

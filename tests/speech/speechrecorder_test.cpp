@@ -126,8 +126,10 @@ TEST_F(SpeechRecorderTest, StopBeforeTheModelLoadedStillTranscribes) {
     EXPECT_TRUE(recorder->isModelLoading());
     capture.write(std::vector<float>(16000, 0.1f));
     recorder->stop();
-    spin(std::chrono::milliseconds(20));
-    EXPECT_TRUE(owner.calls.isEmpty()) << "the chunk waits for the model";
+    // The stop cue is the processing's last step before the chunk is asked for.
+    ASSERT_TRUE(waitUntil([&] { return journal.entries.contains("cue.falling"); }));
+    EXPECT_TRUE(journal.only({"helper.transcribe"}).isEmpty()) << "the chunk waits for the model";
+    EXPECT_TRUE(owner.calls.isEmpty());
     helper.loadGate.open();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(owner.calls, (QStringList{"willBegin", "transcript words 0", "ownershipDidEnd"}));
@@ -251,6 +253,7 @@ TEST_F(SpeechRecorderTest, FailuresAreLoggedAndEndTheRunAsFailed) {
         {"helper crash mid-chunk",
          [&] { helper.transcribeGate.close(); },
          [&] {
+             ASSERT_TRUE(waitUntil([&] { return recorder->state() == State::Recording; }));
              capture.write(std::vector<float>(8000, 0.1f));
              recorder->stop();
              ASSERT_TRUE(waitUntil([&] { return helper.pending > 0; }));
@@ -277,7 +280,6 @@ TEST_F(SpeechRecorderTest, FailuresAreLoggedAndEndTheRunAsFailed) {
         c.arrange();
         LogCapture logs;
         ASSERT_EQ(recorder->begin(&owner, std::nullopt, true, &store), SpeechRecorder::BeginResult::Started);
-        spin(std::chrono::milliseconds(10));
         c.act();
         ASSERT_TRUE(waitUntil([&] { return owner.calls.endsWith("ownershipDidEnd"); })) << c.name;
         EXPECT_TRUE(logs.contains("speech", LogLevel::Error, c.line)) << c.name;
@@ -348,6 +350,85 @@ TEST_F(SpeechRecorderTest, AHelperThatExitsAfterAnsweringDoesNotFailTheRun) {
     ASSERT_TRUE(owner.transcript);
     EXPECT_TRUE(owner.transcript->complete);
     EXPECT_FALSE(helper.loaded) << "the helper did go";
+}
+
+// A silent recording whose helper answers with no words and exits at once: the empty answer
+// is the transcript, not a failure.
+TEST_F(SpeechRecorderTest, AnEmptyAnswerBeforeTheHelperExitsIsStillTheTranscript) {
+    helper.text = QString();
+    startRecording(&store);
+    helper.transcribeGate.close();
+    capture.write(std::vector<float>(16000, 0.0f));
+    recorder->stop();
+    ASSERT_TRUE(waitUntil([&] { return helper.pending > 0; }));
+    helper.exitAfterAnswering();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(owner.calls, (QStringList{"willBegin", "transcript ", "ownershipDidEnd"}));
+    ASSERT_TRUE(owner.transcript);
+    EXPECT_TRUE(owner.transcript->complete);
+}
+
+// A helper failure reported while the run has no chunk request out belongs to no request of
+// this run: it is either late news of a helper that served an earlier run or of one already
+// replaced, and the run goes on. A helper that is really gone fails the run when it is asked
+// for the chunk.
+TEST_F(SpeechRecorderTest, AHelperFailureWithNoRequestOutIsJudgedByTheRunsOwnRequest) {
+    struct Case {
+        const char *name;
+        bool whilePreparing; // reported during the start cue, else while recording
+        bool helperGone;     // the helper is gone by the time the chunk is asked for
+        QStringList ownerCalls;
+    };
+    const std::vector<Case> cases = {
+        {"after an earlier run, while the next prepares",
+         true,
+         true,
+         {"willBegin", "transcript words 0", "ownershipDidEnd"}},
+        {"about a helper already replaced, while recording",
+         false,
+         false,
+         {"willBegin", "transcript words 0", "ownershipDidEnd"}},
+        {"the run's own helper, while recording between chunks",
+         false,
+         true,
+         {"willBegin", "didFail helper", "willCancel", "didEnd failed", "ownershipDidEnd"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        // An earlier run that completed with the same helper.
+        startRecording(&store);
+        capture.write(std::vector<float>(16000, 0.1f));
+        recorder->stop();
+        ASSERT_TRUE(waitIdle());
+        owner.calls.clear();
+        owner.transcript.reset();
+        LogCapture logs;
+
+        if (c.whilePreparing) {
+            sounds.startGate.close();
+            ASSERT_EQ(recorder->begin(&owner, std::nullopt, true, &store), SpeechRecorder::BeginResult::Started);
+            ASSERT_TRUE(waitUntil([&] { return journal.entries.endsWith("cue.start"); }));
+            helper.loaded = !c.helperGone;
+            emit helper.failed();
+            sounds.startGate.open();
+            ASSERT_TRUE(
+                waitUntil([&] { return recorder->state() == State::Recording && !recorder->isModelLoading(); }));
+        } else {
+            startRecording(&store);
+            helper.loaded = !c.helperGone;
+            emit helper.failed();
+        }
+        EXPECT_EQ(recorder->state(), State::Recording);
+        capture.write(std::vector<float>(16000, 0.1f));
+        recorder->stop();
+        ASSERT_TRUE(waitUntil([&] { return owner.calls.endsWith("ownershipDidEnd"); }));
+        EXPECT_EQ(owner.calls.join(" | "), c.ownerCalls.join(" | "));
+        EXPECT_EQ(logs.contains("speech", LogLevel::Error, "Recording failed: helper, error none"),
+                  c.ownerCalls.contains("didFail helper"));
+        ASSERT_TRUE(waitIdle());
+        helper.loaded = false;
+    }
 }
 
 // The recorder may be destroyed while a cancellation cleans up: what it held is not touched
