@@ -118,5 +118,10 @@
         <comment>Overlay when the dictation shortcut is pressed during secure typing</comment>
         <translation>パスワード入力欄が有効な間は音声入力できません。</translation>
     </message>
+    <message>
+        <source>Input level</source>
+        <comment>Accessibility label of the waveform</comment>
+        <translation>入力レベル</translation>
+    </message>
 </context>
 </TS>

@@ -25,6 +25,7 @@ AppPlatform AppPlatform::system(const Defaults &defaults) {
     p.shortcutRegistry = std::make_unique<X11GlobalShortcutRegistry>();
     p.keyTaps = std::make_unique<X11KeyEventTaps>();
     p.secureInput = std::make_unique<X11SecureInput>();
+    p.floatingWindows = std::make_unique<X11FloatingWindows>();
     p.soundPlayer = std::make_unique<QtSoundPlayer>();
     p.audioOutput = std::make_unique<PulseAudioOutputControl>();
     p.clipboard = std::make_unique<QtClipboard>();
@@ -69,6 +70,7 @@ AppPlatform AppPlatform::fakes() {
     p.shortcutRegistry = std::make_unique<FakeGlobalShortcutRegistry>();
     p.keyTaps = std::make_unique<FakeKeyEventTaps>();
     p.secureInput = std::make_unique<FakeSecureInput>();
+    p.floatingWindows = std::make_unique<FakeFloatingWindows>();
     auto player = std::make_unique<FakeSoundPlayer>();
     player->available = false;
     p.soundPlayer = std::move(player);

@@ -3,6 +3,7 @@
 #include "platform/accessibilitytrust.h"
 #include "platform/audiooutputcontrol.h"
 #include "platform/clipboard.h"
+#include "platform/floatingwindows.h"
 #include "platform/globalshortcutregistry.h"
 #include "platform/keyboardstate.h"
 #include "platform/keyeventtap.h"
@@ -45,6 +46,8 @@ struct AppPlatform {
     std::unique_ptr<KeyboardState> keyboardState;
     std::unique_ptr<KeySender> keySender;
     std::unique_ptr<UrlOpener> urlOpener;
+    // The dictation pill's window above every other.
+    std::unique_ptr<FloatingWindows> floatingWindows;
     // The sound file played as the microphone, when one was given at launch.
     QString microphoneFile;
 

@@ -10,7 +10,9 @@
 #include "dictation/dictationdelivery.h"
 #include "dictation/dictationhotkeys.h"
 #include "dictation/dictationmeasurements.h"
+#include "dictation/dictationoverlay.h"
 #include "dictation/dictationsounds.h"
+#include "dictation/overlayclock.h"
 #include "dictation/speechshortcuts.h"
 #include "dictation/systemaudiomute.h"
 #include "llm/llmruntime.h"
@@ -31,6 +33,7 @@
 #include "workspace/textmodelreadiness.h"
 #include "workspace/toolhandoff.h"
 
+#include <QApplication>
 #include <QPointer>
 
 namespace velmora {
@@ -133,6 +136,26 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
     m_dictation->connectHotkeys(*m_dictationHotkeys);
     connect(m_dictationHotkeys.get(), &DictationHotkeys::blocked, this,
             [] { Log::dictation().notice("Dictation key pressed while a password field is active"); });
+
+    // The pill needs widgets; a program without them has none.
+    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        m_overlayClock = std::make_unique<SystemOverlayClock>();
+        DictationOverlay::Dependencies overlay;
+        overlay.dictation = m_dictation.get();
+        overlay.defaults = &defaults;
+        overlay.windows = m_platform.floatingWindows.get();
+        overlay.clock = m_overlayClock.get();
+        m_overlay = std::make_unique<DictationOverlay>(std::move(overlay));
+        m_overlay->showPreviewIfRequested();
+        DictationOverlay *pill = m_overlay.get();
+        // After the keys have been told (connectHotkeys above).
+        connect(m_dictation.get(), &DictationCoordinator::activeChanged, pill,
+                [pill](bool active) { pill->update(active); });
+        connect(m_dictation.get(), &DictationCoordinator::busy, pill,
+                [pill] { pill->showMessage(DictationCoordinator::busyMessage()); });
+        connect(m_dictationHotkeys.get(), &DictationHotkeys::blocked, pill,
+                [pill] { pill->showMessage(DictationCoordinator::secureInputMessage()); });
+    }
 
     // The interval applies to whatever is loaded now, not only to the next load.
     QPointer<LLMRuntime> llm(m_llm.get());

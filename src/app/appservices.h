@@ -20,6 +20,8 @@ class DictationContext;
 class DictationCoordinator;
 class DictationDelivery;
 class DictationHotkeys;
+class DictationOverlay;
+class OverlayClock;
 class DictationSounds;
 class LLMRuntime;
 class LLMServer;
@@ -84,6 +86,8 @@ public:
     DictationHotkeys &dictationHotkeys() const { return *m_dictationHotkeys; }
     SpeechRecorder &recorder() const { return *m_recorder; }
     DictationCoordinator &dictation() const { return *m_dictation; }
+    // The floating pill of dictation; none without a widget application.
+    DictationOverlay *dictationOverlay() const { return m_overlay.get(); }
     LifetimeRegistry &lifetime() { return m_lifetime; }
 
     // The Library once opened (ready or not); none while it opens.
@@ -150,6 +154,8 @@ private:
     std::unique_ptr<SpeechRecorder> m_recorder;
     std::unique_ptr<DictationDelivery> m_delivery;
     std::unique_ptr<DictationCoordinator> m_dictation;
+    std::unique_ptr<OverlayClock> m_overlayClock;
+    std::unique_ptr<DictationOverlay> m_overlay;
 
     LifetimeRegistry m_lifetime;
     std::shared_ptr<Library> m_library;

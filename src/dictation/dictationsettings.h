@@ -24,4 +24,8 @@ inline const SettingKey<QByteArray> kCancelChord{QStringLiteral("speech.cancelCh
 // when Velmora was killed is unmuted at the next launch.
 inline const SettingKey<QString> kMutedOutputDevice{QStringLiteral("mutedOutputDevice"), QString()};
 
+// Shows one pill of the overlay for good ("preparing", "listening", "transcribing", "failed",
+// "blocked"), for screenshots and design work; set as a launch argument.
+inline const SettingKey<QString> kDictationOverlayPreview{QStringLiteral("dictationOverlayPreview"), QString()};
+
 } // namespace velmora
