@@ -37,7 +37,8 @@ qint64 wholeMilliseconds(std::chrono::nanoseconds duration) {
 
 TranslateSession::TranslateSession(Dependencies dependencies, QObject *parent)
     : QObject(parent), m_llm(dependencies.llm), m_textModelName(std::move(dependencies.textModelName)),
-      m_previewState(std::move(dependencies.previewState)), m_budget(std::move(dependencies.budget)) {
+      m_previewState(std::move(dependencies.previewState)), m_budget(std::move(dependencies.budget)),
+      m_editDelay(dependencies.editDelay) {
     Q_ASSERT(m_llm);
     if (!m_budget)
         m_budget = &StreamedReply::budgetFor;
@@ -432,7 +433,7 @@ QCoro::Task<> TranslateSession::attach(std::shared_ptr<Library> library) {
             return TextTaskHistory::logFailures(QStringLiteral("edit"), store.tool(),
                                                 store.updateOutput(taskId, std::move(text)));
         },
-        kEditDelay, this);
+        m_editDelay, this);
     connect(history, &HistoryWriteQueue::changed, this, &TranslateSession::historyChanged);
     connect(history, &HistoryWriteQueue::missing, this, &TranslateSession::forgetMissingTask);
     connect(history, &HistoryWriteQueue::saveFailedChanged, this, &TranslateSession::saveNoteChanged);

@@ -49,6 +49,8 @@ public:
         // A run's time budget, counted from the moment the server takes the request (a cold
         // model's load does not eat into it).
         std::function<std::chrono::nanoseconds(const LLMChatRequest &)> budget;
+        // How long an edit of the result waits for the next before it is written to History.
+        std::chrono::milliseconds editDelay = kEditDelay;
     };
 
     // Takes the initial values and, at once, the preview state's sample texts.
@@ -193,6 +195,7 @@ private:
     std::function<QString()> m_textModelName;
     std::optional<QString> m_previewState;
     std::function<std::chrono::nanoseconds(const LLMChatRequest &)> m_budget;
+    std::chrono::milliseconds m_editDelay;
 
     std::optional<TranslateLanguage> m_chosenSource;
     std::optional<TranslateLanguage> m_detected;

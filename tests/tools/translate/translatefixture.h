@@ -77,6 +77,7 @@ protected:
             deps.textModelName = [] { return QStringLiteral("writer-q4.gguf"); };
             deps.previewState = previewState;
             deps.budget = budget;
+            deps.editDelay = editDelay;
             m_session = std::make_unique<TranslateSession>(std::move(deps));
         }
         return *m_session;
@@ -141,6 +142,7 @@ protected:
     bool modelReady = true;
     std::optional<QString> previewState;
     std::function<std::chrono::nanoseconds(const LLMChatRequest &)> budget;
+    std::chrono::milliseconds editDelay = TranslateSession::kEditDelay;
     std::unique_ptr<LLMServer> server;
     std::unique_ptr<LLMRuntime> runtime;
     std::shared_ptr<Library> library;

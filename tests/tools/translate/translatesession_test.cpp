@@ -364,6 +364,20 @@ TEST_F(TranslateTest, EditsAreCoalescedAndLeavingThePageWritesThemAtOnce) {
     EXPECT_EQ(stored(task).output(), QStringLiteral("Hello there."));
 }
 
+TEST_F(TranslateTest, LeavingThePageWritesAPendingEditWithoutWaitingForTheEditDelay) {
+    // An edit delay no test outlasts: only the page being left can write the edit.
+    editDelay = std::chrono::hours(1);
+    attach();
+    translate(kJapanese);
+    const QUuid task = *session().taskId();
+    session().setVisible(true);
+    session().editResult(QStringLiteral("Hello there."));
+    session().setVisible(true);
+    EXPECT_EQ(stored(task).output(), QStringLiteral("Hello."));
+    session().setVisible(false);
+    EXPECT_TRUE(waitUntil([&] { return stored(task).output() == QStringLiteral("Hello there."); }));
+}
+
 TEST_F(TranslateTest, AnEditOfATaskDeletedFromHistoryForgetsTheTask) {
     attach();
     translate(kJapanese);

@@ -1,0 +1,107 @@
+#include "tools/translate/swapbutton.h"
+
+#include "ui/animation.h"
+#include "ui/environment.h"
+#include "ui/symbols.h"
+
+#include <QPainter>
+#include <QVariantAnimation>
+
+namespace velmora {
+
+namespace {
+
+QColor mix(const QColor &from, const QColor &to, qreal t) {
+    return QColor::fromRgbF(
+        from.redF() + (to.redF() - from.redF()) * t, from.greenF() + (to.greenF() - from.greenF()) * t,
+        from.blueF() + (to.blueF() - from.blueF()) * t, from.alphaF() + (to.alphaF() - from.alphaF()) * t);
+}
+
+} // namespace
+
+SwapButton::SwapButton(const QString &symbol, QWidget *parent)
+    : QAbstractButton(parent), m_symbol(symbol), m_animation(new QVariantAnimation(this)) {
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        m_hover = value.toReal();
+        update();
+    });
+}
+
+int SwapButton::diameter() const {
+    return int(scaled(Environment::textSize(this), 24, 4));
+}
+
+int SwapButton::symbolPointSize() const {
+    return int(scaled(Environment::textSize(this), 13, 1));
+}
+
+SwapButton::Look SwapButton::look() const {
+    const bool dark = Environment::colorScheme(this) == ColorScheme::Dark;
+    const QColor rest = Environment::color(this, dark ? ColorName::SurfacePressed : ColorName::SurfaceContent);
+    Look look;
+    look.fill = isDown() ? Environment::color(this, ColorName::SurfacePressed)
+                         : mix(rest, Environment::color(this, ColorName::SurfaceHover), m_hover);
+    look.border = Environment::color(this, ColorName::LineStrong);
+    look.symbol = mix(Environment::color(this, ColorName::TextSecondary),
+                      Environment::color(this, ColorName::TextPrimary), m_hover);
+    return look;
+}
+
+QSize SwapButton::sizeHint() const {
+    return {diameter(), diameter()};
+}
+
+void SwapButton::setHovering(bool hovering) {
+    if (hovering == m_hovering)
+        return;
+    m_hovering = hovering;
+    m_animation->stop();
+    m_animation->setStartValue(m_hover);
+    m_animation->setEndValue(hovering ? 1.0 : 0.0);
+    startAnimation(m_animation, Animation::quick(), false, this);
+}
+
+void SwapButton::enterEvent(QEnterEvent *event) {
+    setHovering(true);
+    QAbstractButton::enterEvent(event);
+}
+
+void SwapButton::leaveEvent(QEvent *event) {
+    setHovering(false);
+    QAbstractButton::leaveEvent(event);
+}
+
+bool SwapButton::hitButton(const QPoint &pos) const {
+    const QPointF centre = QRectF(rect()).center();
+    const qreal radius = diameter() / 2.0;
+    const QPointF d = QPointF(pos) + QPointF(0.5, 0.5) - centre;
+    return d.x() * d.x() + d.y() * d.y() <= radius * radius;
+}
+
+bool SwapButton::event(QEvent *event) {
+    if (Environment::isChange(event)) {
+        updateGeometry();
+        update();
+    }
+    return QAbstractButton::event(event);
+}
+
+void SwapButton::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Look colours = look();
+    const qreal side = diameter();
+    const QRectF circle((width() - side) / 2.0, (height() - side) / 2.0, side, side);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colours.fill);
+    painter.drawEllipse(circle);
+    painter.setPen(QPen(colours.border, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(circle.adjusted(0.5, 0.5, -0.5, -0.5));
+    Symbols::paint(&painter, circle, m_symbol, symbolPointSize(), colours.symbol);
+}
+
+} // namespace velmora

@@ -1,0 +1,65 @@
+#pragma once
+
+// The Translate page's services around a session on the stand-in server: the workspace's
+// navigation and hand-off with stand-ins for notes and prompts, and a writing model whose state
+// the test sets.
+
+#include "translatefixture.h"
+
+#include "core/defaults.h"
+#include "platform/clipboard.h"
+#include "platform/urlopener.h"
+#include "tools/translate/translatemodelreadiness.h"
+#include "workspace/appnavigation.h"
+#include "workspace/pinnedtools.h"
+#include "workspace/toolhandoff.h"
+#include "workspace/workspacefakes.h"
+
+namespace velmora::test {
+
+class TranslatePageTest : public TranslateTest {
+protected:
+    // The readiness the page sees; built at first use with the test's preview state.
+    TranslateModelReadiness &model() {
+        if (!m_model) {
+            m_model = std::make_unique<TranslateModelReadiness>(
+                TranslateModelReadiness::Source{[this] { return modelState; },
+                                                [this]() -> std::optional<QStringList> {
+                                                    ++filesAsked;
+                                                    if (!modelFiles)
+                                                        return std::nullopt;
+                                                    return QStringList{writerModel()};
+                                                }},
+                previewState);
+        }
+        return *m_model;
+    }
+    void setModelState(ModelStore::State state, bool files) {
+        modelState = state;
+        modelFiles = files;
+        model().notifyChanged();
+    }
+
+    void TearDown() override {
+        m_model.reset();
+        TranslateTest::TearDown();
+    }
+
+    Defaults defaults{QString()};
+    FakeNotes notes;
+    AppNavigation navigation{defaults, notes};
+    PinnedTools pins{defaults};
+    FakeReadiness handoffModel;
+    FakePrompts prompts;
+    FakeUrlOpener urls;
+    FakeClipboard clipboard;
+    ToolHandoff handoff{navigation, notes, handoffModel, {}, prompts, urls, clipboard};
+    ModelStore::State modelState{ModelStore::State::Kind::Ready};
+    bool modelFiles = true;
+    int filesAsked = 0;
+
+private:
+    std::unique_ptr<TranslateModelReadiness> m_model;
+};
+
+} // namespace velmora::test
