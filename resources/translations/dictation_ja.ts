@@ -123,5 +123,85 @@
         <comment>Accessibility label of the waveform</comment>
         <translation>入力レベル</translation>
     </message>
+    <message>
+        <source>Right Ctrl</source>
+        <comment>Key cap of the key that starts and stops dictation when tapped alone</comment>
+        <translation>右Ctrl</translation>
+    </message>
+    <message>
+        <source>Dictation Settings…</source>
+        <comment>Dictation page overflow menu item</comment>
+        <translation>音声入力の設定…</translation>
+    </message>
+    <message>
+        <source>Dictation needs microphone and Accessibility access.</source>
+        <comment>Banner on the Dictation page</comment>
+        <translation>音声入力にはマイクとアクセシビリティへのアクセスが必要です。</translation>
+    </message>
+    <message>
+        <source>Allow in Settings</source>
+        <comment>Banner link to Settings &gt; Permissions</comment>
+        <translation>設定で許可</translation>
+    </message>
+    <message>
+        <source>Dictation needs the speech recognition model.</source>
+        <comment>Banner on the Dictation page</comment>
+        <translation>音声入力には音声認識モデルが必要です。</translation>
+    </message>
+    <message>
+        <source>Download in Settings</source>
+        <comment>Banner link to Settings &gt; Models</comment>
+        <translation>設定でダウンロード</translation>
+    </message>
+    <message>
+        <source>What it is</source>
+        <comment>Dictation page section describing the tool</comment>
+        <translation>概要</translation>
+    </message>
+    <message>
+        <source>Dictation types what you say into the app you're using. It works anywhere you can type, like email, chat, and documents.</source>
+        <comment>Dictation page: what the tool is</comment>
+        <translation>音声入力は、話した内容を使用中のアプリに入力します。メール、チャット、文書など、文字を入力できる場所ならどこでも使えます。</translation>
+    </message>
+    <message>
+        <source>How it works</source>
+        <comment>Dictation page section explaining the shortcuts</comment>
+        <translation>使い方</translation>
+    </message>
+    <message>
+        <source>Change Shortcut…</source>
+        <comment>Opens Settings &gt; Shortcuts</comment>
+        <translation>ショートカットを変更…</translation>
+    </message>
+    <message>
+        <source>Set Shortcut…</source>
+        <comment>Opens Settings &gt; Shortcuts</comment>
+        <translation>ショートカットを設定…</translation>
+    </message>
+    <message>
+        <source>No shortcut</source>
+        <comment>How it works: no start/stop shortcut is set</comment>
+        <translation>ショートカットなし</translation>
+    </message>
+    <message>
+        <source>Press to start. Press again to stop and paste the text.</source>
+        <comment>How it works: what the start/stop shortcut does</comment>
+        <translation>押すと開始します。もう一度押すと停止してテキストをペーストします。</translation>
+    </message>
+    <message>
+        <source>Set a shortcut to start dictating.</source>
+        <comment>How it works: shown when no start/stop shortcut is set</comment>
+        <translation>音声入力を始めるにはショートカットを設定してください。</translation>
+    </message>
+    <message>
+        <source>Press to cancel without pasting.</source>
+        <comment>How it works: what the cancel shortcut does</comment>
+        <translation>押すとペーストせずにキャンセルします。</translation>
+    </message>
+    <message>
+        <source>If the text isn't pasted, click the Velmora icon in the menu bar and choose Copy Last Transcript.</source>
+        <comment>How it works: recovering text that wasn't pasted, e.g. no text field was selected</comment>
+        <translation>テキストがペーストされなかった場合は、メニューバーの Velmora アイコンをクリックし、「最後の文字起こしをコピー」を選んでください。</translation>
+    </message>
 </context>
 </TS>

@@ -12,6 +12,7 @@
 #include "dictation/dictationmeasurements.h"
 #include "dictation/dictationoverlay.h"
 #include "dictation/dictationsounds.h"
+#include "dictation/dictationview.h"
 #include "dictation/overlayclock.h"
 #include "dictation/speechshortcuts.h"
 #include "dictation/systemaudiomute.h"
@@ -156,6 +157,17 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
         connect(m_dictationHotkeys.get(), &DictationHotkeys::blocked, pill,
                 [pill] { pill->showMessage(DictationCoordinator::secureInputMessage()); });
     }
+    m_pages.add(WorkspacePage::tool(WorkspaceTool::Dictation), [this](QWidget *parent) {
+        DictationView::Services page;
+        page.dictation = m_dictation.get();
+        page.permissions = m_speechPermissions.get();
+        page.models = m_models.get();
+        page.shortcuts = m_speechShortcuts.get();
+        page.registry = m_platform.shortcutRegistry.get();
+        page.navigation = m_navigation.get();
+        page.pins = m_pins.get();
+        return new DictationView(page, parent);
+    });
 
     // The interval applies to whatever is loaded now, not only to the next load.
     QPointer<LLMRuntime> llm(m_llm.get());
