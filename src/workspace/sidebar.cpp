@@ -7,6 +7,7 @@
 #include "workspace/pinmenuitems.h"
 #include "workspace/pinnedtools.h"
 #include "workspace/settingsattention.h"
+#include "workspace/sidebarbutton.h"
 #include "workspace/sidebargroup.h"
 #include "workspace/sidebargroupheader.h"
 #include "workspace/sidebarrow.h"
@@ -21,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -239,9 +241,55 @@ void Sidebar::updateSelection() {
         const bool selected = isSelected(it.key());
         // A page opened from elsewhere (the Go menu, a link) brings its row into view.
         if (selected && !it.value()->isSelected() && it.value()->parentWidget() != m_footer)
-            m_scroll->ensureWidgetVisible(it.value(), 0, 8);
+            m_reveal = it.value();
         it.value()->setSelected(selected);
     }
+    revealSelection();
+}
+
+void Sidebar::revealSelection() {
+    if (!m_reveal || !isVisible())
+        return;
+    SidebarRow *row = m_reveal;
+    m_reveal.clear();
+    QWidget *content = m_scroll->widget();
+    // Settle the geometry now: a text size or window change may still have layout passes queued,
+    // and the scroll range would clamp to the old content height.
+    layout()->activate();
+    content->layout()->activate();
+    QEvent request(QEvent::LayoutRequest);
+    QCoreApplication::sendEvent(m_scroll, &request);
+    if (!row->isVisible())
+        return; // in a collapsed group
+    QScrollBar *bar = m_scroll->verticalScrollBar();
+    const int viewport = m_scroll->viewport()->height();
+    const int top = row->mapTo(content, QPoint(0, 0)).y();
+    const int bottom = top + row->height();
+    const int context = row->height();
+    int value = bar->value();
+    if (top - context < value)
+        value = top - context;
+    else if (bottom + context > value + viewport)
+        value = bottom + context - viewport;
+    else
+        return;
+    value = qBound(bar->minimum(), value, bar->maximum());
+    // The top edge sits under the title-bar band: a row or header cut there reads as hidden
+    // under it, so move to the nearer edge of whatever straddles it that keeps the row in view.
+    for (auto *item : content->findChildren<SidebarButton *>()) {
+        if (!item->isVisible())
+            continue;
+        const int itemTop = item->mapTo(content, QPoint(0, 0)).y();
+        const int itemBottom = itemTop + item->height();
+        if (itemTop >= value || itemBottom <= value)
+            continue;
+        if (top >= itemBottom && itemBottom <= bar->maximum())
+            value = itemBottom;
+        else if (bottom <= itemTop + viewport)
+            value = itemTop;
+        break;
+    }
+    bar->setValue(value);
 }
 
 void Sidebar::updateCollapsed(bool animated) {
@@ -388,6 +436,12 @@ void Sidebar::changeEvent(QEvent *event) {
     if (event->type() == QEvent::LanguageChange)
         retranslate();
     QWidget::changeEvent(event);
+}
+
+void Sidebar::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    // After the show's pending layout passes, so the rows stand where they will be seen.
+    QMetaObject::invokeMethod(this, &Sidebar::revealSelection, Qt::QueuedConnection);
 }
 
 void Sidebar::paintEvent(QPaintEvent *) {

@@ -68,6 +68,7 @@ protected:
     bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     struct Group {
@@ -84,6 +85,9 @@ private:
     Group *group(const QString &id) const;
     void updatePinnedRows();
     void updateSelection();
+    // Scrolls the selected row wholly into view with a line of its neighbours, leaving no row cut
+    // at the top edge; waits until the sidebar is shown, as a hidden one has no settled geometry.
+    void revealSelection();
     void updateCollapsed(bool animated);
     void setGroupCollapsed(Group &group, bool collapsed, bool animated);
     void retranslate();
@@ -104,6 +108,7 @@ private:
     std::vector<std::unique_ptr<Group>> m_groups;
     QWidget *m_footer;
     SidebarRow *m_settings;
+    QPointer<SidebarRow> m_reveal;
     std::optional<WorkspaceTool> m_draggingPin;
     DragLoop m_dragLoop;
 };

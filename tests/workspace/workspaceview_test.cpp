@@ -10,6 +10,7 @@
 #include "workspace/pagefactory.h"
 #include "workspace/pinnedtools.h"
 #include "workspace/sidebar.h"
+#include "workspace/sidebarbutton.h"
 #include "workspace/sidebarrow.h"
 #include "workspace/slideoverpanel.h"
 #include "workspace/titlebarcontrols.h"
@@ -18,6 +19,7 @@
 
 #include <QMainWindow>
 #include <QMenu>
+#include <QScrollArea>
 #include <QTest>
 #include <QTranslator>
 
@@ -160,6 +162,60 @@ TEST_F(WorkspaceViewTest, TheTextSizeMovesThresholdsAndPageHeadersStayBelowTheCo
     ASSERT_TRUE(waitUntil([&] { return view->sidebarColumnWidth() == 0; }));
     Environment::setTextSize(view, TextSize::Standard);
     EXPECT_TRUE(navigation.sidebarFits());
+}
+
+// A page opened from elsewhere (the Go menu, Back) brings its row wholly into view in whichever
+// sidebar shows, including one that slides over later, and no row or header is left cut in half
+// at the top, where the title-bar band ends.
+TEST_F(WorkspaceViewTest, TheOpenedPageRowIsRevealedWholeWithNoRowCutAtTheTop) {
+    struct Case {
+        TextSize size;
+        int width;
+        bool sliding;
+    };
+    const QList<WorkspacePage> steps = {
+        WorkspacePage::tool(WorkspaceTool::Redact),      WorkspacePage::home(),
+        WorkspacePage::tool(WorkspaceTool::ActionItems), WorkspacePage::history(),
+        WorkspacePage::tool(WorkspaceTool::Redact),      WorkspacePage::notes(),
+        WorkspacePage::tool(WorkspaceTool::Translate),   WorkspacePage::tool(WorkspaceTool::VoiceCompose)};
+    show(1200);
+    for (const Case &c : {Case{TextSize::Standard, 1200, false}, Case{TextSize::Standard, 1000, true},
+                          Case{TextSize::Largest, 1500, false}, Case{TextSize::Largest, 1200, true}}) {
+        Environment::setTextSize(view, c.size);
+        window.resize(c.width, 560);
+        ASSERT_TRUE(waitUntil([&] { return view->width() == c.width && navigation.sidebarFits() != c.sliding; }));
+        for (const WorkspacePage &page : steps) {
+            const std::string where =
+                toString(c.size).toStdString() + (c.sliding ? " sliding " : " column ") + page.title().toStdString();
+            navigation.open(page);
+            if (c.sliding) {
+                navigation.toggleSidebar();
+                ASSERT_TRUE(waitUntil([&] { return view->sidebarPanel()->progress() == 1.0; })) << where;
+            }
+            Sidebar *sidebar = c.sliding ? view->slidingSidebar() : view->sidebar();
+            auto *scroll = sidebar->findChild<QScrollArea *>();
+            ASSERT_NE(scroll, nullptr);
+            QWidget *viewport = scroll->viewport();
+            auto rectIn = [viewport](QWidget *w) { return QRect(w->mapTo(viewport, QPoint(0, 0)), w->size()); };
+            SidebarRow *row = sidebar->row({page, false});
+            auto cutAtTop = [&]() -> QWidget * {
+                for (auto *item : scroll->widget()->findChildren<SidebarButton *>()) {
+                    const QRect r = rectIn(item);
+                    if (item->isVisible() && r.top() < 0 && r.bottom() >= 0)
+                        return item;
+                }
+                return nullptr;
+            };
+            const bool settled = waitUntil([&] { return viewport->rect().contains(rectIn(row)) && !cutAtTop(); });
+            QWidget *cut = cutAtTop();
+            EXPECT_TRUE(settled) << where << ": row at " << rectIn(row).y() << " of " << viewport->height()
+                                 << (cut ? ", a row cut at the top at " + std::to_string(rectIn(cut).y()) : "");
+            if (c.sliding) {
+                navigation.closeSlideOver();
+                ASSERT_TRUE(waitUntil([&] { return !view->sidebarPanel()->isVisible(); })) << where;
+            }
+        }
+    }
 }
 
 TEST_F(WorkspaceViewTest, TheWindowIsNamedAfterThePageInTheInterfaceLanguage) {
