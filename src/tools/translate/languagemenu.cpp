@@ -24,7 +24,7 @@ LanguageMenu::LanguageMenu(std::optional<QString> detectTitle, QWidget *parent)
     : QAbstractButton(parent), m_detectTitle(std::move(detectTitle)) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(this, &QAbstractButton::clicked, this, &LanguageMenu::showMenu);
 }
 
@@ -76,7 +76,8 @@ void LanguageMenu::showMenu() {
 QSize LanguageMenu::sizeHint() const {
     const QFontMetrics metrics(titleFont(this));
     const int chevron = chevronPointSize();
-    const int width = metrics.horizontalAdvance(text()) + kGap + chevron;
+    // One pixel more than the advance: eliding measures in fractions.
+    const int width = metrics.horizontalAdvance(text()) + 1 + kGap + chevron;
     return {width, std::max(metrics.height(), chevron)};
 }
 
@@ -90,6 +91,9 @@ QSize LanguageMenu::minimumSizeHint() const {
 
 bool LanguageMenu::event(QEvent *event) {
     if (Environment::isChange(event)) {
+        // Only a compressing header may take width from the title.
+        setSizePolicy(Environment::compressesHeaderOptions(this) ? QSizePolicy::Preferred : QSizePolicy::Fixed,
+                      QSizePolicy::Fixed);
         updateGeometry();
         update();
     }
@@ -103,7 +107,8 @@ void LanguageMenu::paintEvent(QPaintEvent *) {
     const QFont font = titleFont(this);
     const QFontMetrics metrics(font);
     const int titleRoom = std::max(0, width() - kGap - chevron);
-    const QString shown = metrics.elidedText(text(), Qt::ElideRight, titleRoom);
+    const QString shown =
+        metrics.horizontalAdvance(text()) <= titleRoom ? text() : metrics.elidedText(text(), Qt::ElideRight, titleRoom);
     painter.setFont(font);
     painter.setPen(Environment::color(this, ColorName::TextPrimary));
     const int titleWidth = metrics.horizontalAdvance(shown);

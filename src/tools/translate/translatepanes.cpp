@@ -142,6 +142,8 @@ TranslatePanes::TranslatePanes(TranslateSession &session, TranslateModelReadines
         if (tone != m_session.tone())
             m_session.setTone(tone);
     });
+    // In a narrow header the tone gives up width before the language's name does.
+    Environment::setCompressesHeaderOptions(m_tones, true);
     label->addWidget(m_targetMenu, 0, Qt::AlignVCenter);
     label->addWidget(m_tones, 1, Qt::AlignVCenter);
 

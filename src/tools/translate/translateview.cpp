@@ -4,6 +4,7 @@
 #include "tools/translate/translatepanes.h"
 #include "tools/translate/translatesession.h"
 #include "ui/animation.h"
+#include "ui/environment.h"
 #include "ui/pagescaffold.h"
 #include "ui/toolpageheader.h"
 #include "ui/workspacepane.h"
@@ -66,6 +67,20 @@ TranslateView::TranslateView(Services services, QWidget *parent)
     });
     connect(&m_model, &TranslateModelReadiness::changed, this, [this] { updateBanner(true); });
     updateBanner(false);
+    rereadEnvironment();
+}
+
+void TranslateView::rereadEnvironment() {
+    for (QWidget *child : findChildren<QWidget *>()) {
+        QEvent changed(Environment::changeEventType());
+        QCoreApplication::sendEvent(child, &changed);
+    }
+}
+
+bool TranslateView::event(QEvent *event) {
+    if (event->type() == QEvent::ParentChange)
+        rereadEnvironment();
+    return QWidget::event(event);
 }
 
 TranslateView::~TranslateView() {

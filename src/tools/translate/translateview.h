@@ -55,8 +55,11 @@ protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
+    // The page's parts were built apart and put together: each re-reads the environment it ended up in.
+    void rereadEnvironment();
     void updateBanner(bool animated);
     void retranslate();
 

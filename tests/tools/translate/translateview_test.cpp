@@ -1,6 +1,7 @@
 #include "translatepagefixture.h"
 
 #include "tools/translate/languagemenu.h"
+#include "tools/translate/swapbutton.h"
 #include "tools/translate/translatebutton.h"
 #include "tools/translate/translatepanes.h"
 #include "tools/translate/translateview.h"
@@ -8,6 +9,7 @@
 #include "ui/environment.h"
 #include "ui/optionpills.h"
 #include "ui/pagescaffold.h"
+#include "ui/resulttextview.h"
 #include "ui/styledlabel.h"
 #include "ui/toolpageheader.h"
 #include "ui/workspacepane.h"
@@ -195,4 +197,28 @@ TEST_F(TranslateViewTest, SwitchingTheLanguageRelabelsThePage) {
         QCoreApplication::removeTranslator(t);
     EXPECT_TRUE(waitUntil([&] { return p->clearButton()->text() == "Clear"; }));
     EXPECT_EQ(p->tonePills()->pills().first()->text(), "Natural");
+}
+
+TEST_F(TranslateViewTest, APageBuiltUnderAWindowTakesTheWindowsTextSizeThroughout) {
+    QWidget root;
+    Environment::setTextSize(&root, TextSize::Largest);
+    auto *view = new TranslateView(services(), &root);
+    TranslatePanes *p = view->panes();
+    EXPECT_EQ(p->swapButton()->diameter(), 36);
+    EXPECT_EQ(p->sourceMenu()->chevronPointSize(), 15);
+    EXPECT_EQ(p->editor()->font(), fontFor(Typography::Reading, TextSize::Largest));
+}
+
+TEST_F(TranslateViewTest, TheTargetMenuKeepsItsWholeTitleInANarrowResultHeader) {
+    TranslateView view(services());
+    view.resize(900, 700);
+    view.show();
+    for (int width : {1000, 860, 760}) {
+        view.resize(width, 700);
+        QCoreApplication::processEvents();
+        LanguageMenu *target = view.panes()->targetMenu();
+        EXPECT_EQ(target->width(), target->sizeHint().width()) << width;
+    }
+    // At the narrowest of these the tone is what gave up width.
+    EXPECT_LT(view.panes()->tonePills()->width(), view.panes()->tonePills()->fallbackMenu()->sizeHint().width());
 }
