@@ -83,6 +83,13 @@ std::vector<QuitStep> AppLifetime::quitSteps(LifetimeRegistry &registry) {
                                  dictation->clearLatestText();
                          }});
     }
+    if (QPointer<TranslateSession> translate = registry.translate) {
+        // A translation still streaming is stopped and recorded while the server still runs.
+        steps.push_back({QStringLiteral("translate"), [translate]() -> QCoro::Task<> {
+                             if (translate)
+                                 co_await translate->flush();
+                         }});
+    }
     if (QPointer<LLMRuntime> llm = registry.llm) {
         steps.push_back({QStringLiteral("llm"),
                          [llm]() -> QCoro::Task<> {

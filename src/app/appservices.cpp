@@ -27,6 +27,9 @@
 #include "speech/speechpermissions.h"
 #include "speech/speechpreferences.h"
 #include "speech/speechrecorder.h"
+#include "tools/translate/translatemodelreadiness.h"
+#include "tools/translate/translatesession.h"
+#include "tools/translate/translateview.h"
 #include "workspace/appnavigation.h"
 #include "workspace/handoffprompts.h"
 #include "workspace/pinnedtools.h"
@@ -64,6 +67,16 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
         *m_llmServer, [models] { return models->text().readyFileURLs(); },
         [preferences] { return unloadSeconds(preferences->unloadInterval()); });
 
+    TranslateSession::Dependencies translate;
+    translate.llm = m_llm.get();
+    translate.textModelName = [models] {
+        const std::vector<ModelManifest> &files = models->text().manifests();
+        return files.empty() ? QString() : files.front().filename;
+    };
+    translate.previewState = TranslateSession::readPreviewState(defaults);
+    m_translate = std::make_unique<TranslateSession>(std::move(translate));
+    m_translateModel = std::make_unique<TranslateModelReadiness>(m_models->text(), m_translate->previewState());
+
     m_speechCapture = std::make_unique<SpeechCapture>(SpeechCapture::defaultDirectory(), *m_platform.captureSource);
     const QString helperPath = m_options.speechHelperPath.isEmpty()
                                    ? SpeechHelperClient::configuredExecutablePath(defaults)
@@ -76,7 +89,9 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
     m_textModelReadiness = std::make_unique<ModelStoreReadiness>(m_models->text());
     m_handoffPrompts = std::make_unique<DialogHandoffPrompts>();
     // A tool whose session is not built yet opens its page empty.
-    m_handoff = std::make_unique<ToolHandoff>(*m_navigation, *m_notes, *m_textModelReadiness, ToolHandoff::Targets{},
+    ToolHandoff::Targets targets;
+    targets.translate = m_translate.get();
+    m_handoff = std::make_unique<ToolHandoff>(*m_navigation, *m_notes, *m_textModelReadiness, targets,
                                               *m_handoffPrompts, *m_platform.urlOpener, *m_platform.clipboard);
     m_settingsAttention = std::make_unique<SettingsAttention>(*m_models, *m_speechPermissions);
     m_speechShortcuts = std::make_unique<SpeechShortcuts>(defaults);
@@ -169,6 +184,16 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
         return new DictationView(page, parent);
     });
 
+    m_pages.add(WorkspacePage::tool(WorkspaceTool::Translate), [this](QWidget *parent) {
+        TranslateView::Services page;
+        page.session = m_translate.get();
+        page.model = m_translateModel.get();
+        page.navigation = m_navigation.get();
+        page.pins = m_pins.get();
+        page.handoff = m_handoff.get();
+        return new TranslateView(page, parent);
+    });
+
     // The interval applies to whatever is loaded now, not only to the next load.
     QPointer<LLMRuntime> llm(m_llm.get());
     QPointer<SpeechRecorder> speechRecorder(m_recorder.get());
@@ -179,6 +204,7 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
             llm->scheduleIdleUnload();
     };
 
+    m_lifetime.translate = m_translate.get();
     m_lifetime.llm = m_llm.get();
 
     openLibrary();
@@ -211,6 +237,11 @@ QCoro::Task<> AppServices::openLibrary() {
     m_dictation->attach(std::make_shared<RecordingHistory<DictationMeasurements>>(QStringLiteral("dictation"), library,
                                                                                   RecordingAudioArchive::convert),
                         library->status());
+    // The page's draft comes back before the hand-off completes.
+    auto attaching = m_translate->attach(library);
+    co_await std::move(attaching);
+    if (!self)
+        co_return;
     emit libraryOpened();
     m_libraryHandedOff.resolve();
 }

@@ -36,6 +36,8 @@ class SpeechHelperClient;
 class SpeechPermissions;
 class SpeechPreferences;
 class ToolHandoff;
+class TranslateModelReadiness;
+class TranslateSession;
 class WorkspaceNotes;
 class SpeechRecorder;
 class SpeechShortcuts;
@@ -72,6 +74,7 @@ public:
     SpeechPermissions &speechPermissions() const { return *m_speechPermissions; }
     DictationContext &dictationContext() const { return *m_dictationContext; }
     LLMRuntime &llm() const { return *m_llm; }
+    TranslateSession &translate() const { return *m_translate; }
     SpeechHelperClient &speechHelper() const { return *m_speechHelper; }
     // The workspace: the notes as navigation sees them, the one navigation state, the pinned
     // tools, the text hand-off between tools, what Settings needs of the user, and the pages'
@@ -137,6 +140,8 @@ private:
     std::unique_ptr<DictationContext> m_dictationContext;
     std::unique_ptr<LLMServer> m_llmServer;
     std::unique_ptr<LLMRuntime> m_llm;
+    std::unique_ptr<TranslateSession> m_translate;
+    std::unique_ptr<TranslateModelReadiness> m_translateModel;
     std::unique_ptr<SpeechCapture> m_speechCapture;
     std::unique_ptr<SpeechHelperClient> m_speechHelper;
     std::unique_ptr<WorkspaceNotes> m_notes;

@@ -2,6 +2,7 @@
 
 #include "dictation/dictationcoordinator.h"
 #include "llm/llmruntime.h"
+#include "tools/translate/translatesession.h"
 
 #include <QPointer>
 
@@ -12,6 +13,7 @@ namespace velmora {
 struct LifetimeRegistry {
     // Set by the readiness monitor when the main window first shows.
     QPointer<DictationCoordinator> dictation;
+    QPointer<TranslateSession> translate;
     QPointer<LLMRuntime> llm;
 };
 

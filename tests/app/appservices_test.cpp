@@ -13,6 +13,8 @@
 #include "speech/recordingaudioarchive.h"
 #include "speech/recordinghistory.h"
 #include "support/testsupport.h"
+#include "tools/translate/translatesession.h"
+#include "tools/translate/translateview.h"
 #include "workspace/appnavigation.h"
 #include "workspace/settingsattention.h"
 #include "workspace/toolhandoff.h"
@@ -255,7 +257,8 @@ TEST_F(AppServicesTest, TheFnKeyReachesDictationOnceTheWindowHasShown) {
                                    registry, [&](bool models) { setups.append(models); });
     EXPECT_FALSE(taps.isRunning(KeyEventTaps::Kind::Modifiers));
     EXPECT_TRUE(registry.dictation.isNull());
-    EXPECT_EQ(AppLifetime::quitSteps(registry).front().name, QStringLiteral("llm"));
+    // Before the window shows, the quit does not reach dictation.
+    EXPECT_EQ(AppLifetime::quitSteps(registry).front().name, QStringLiteral("translate"));
 
     monitor.start();
     EXPECT_EQ(registry.dictation.data(), &services->dictation());
@@ -273,4 +276,49 @@ TEST_F(AppServicesTest, TheFnKeyReachesDictationOnceTheWindowHasShown) {
 
     EXPECT_EQ(AppLifetime::quitSteps(registry).front().name, QStringLiteral("dictation"));
     EXPECT_FALSE(services->isRecorderBusy());
+}
+
+// Translate is one session for the whole run: its page is registered with the workspace, text
+// sent to Translate reaches it, and its quit step comes after dictation's and before the server
+// stops, writing the draft the user was still typing.
+TEST_F(AppServicesTest, TranslateIsWiredToThePageTheHandOffAndTheQuit) {
+    auto services = build();
+    TranslateSession &session = services->translate();
+    EXPECT_NE(session.drafts(), nullptr);
+    EXPECT_NE(session.history(), nullptr);
+
+    ASSERT_TRUE(services->pages().has(WorkspacePage::tool(WorkspaceTool::Translate)));
+    QWidget window;
+    QWidget *page = services->pages().createPage(WorkspacePage::tool(WorkspaceTool::Translate), &window);
+    ASSERT_NE(qobject_cast<TranslateView *>(page), nullptr);
+    EXPECT_EQ(page->parentWidget(), &window);
+
+    services->handoff().send(QStringLiteral("Bonjour"), WorkspaceTool::Translate);
+    EXPECT_TRUE(test::waitUntil([&] { return session.text() == QStringLiteral("Bonjour"); }));
+
+    LifetimeRegistry &registry = services->lifetime();
+    QStringList names;
+    for (const QuitStep &step : AppLifetime::quitSteps(registry))
+        names.append(step.name);
+    EXPECT_EQ(names, (QStringList{"translate", "llm"}));
+    registry.dictation = &services->dictation();
+    names.clear();
+    for (const QuitStep &step : AppLifetime::quitSteps(registry))
+        names.append(step.name);
+    EXPECT_EQ(names, (QStringList{"dictation", "translate", "llm"}));
+
+    // The first save of a burst is written at once, the next waits its turn: only the quit
+    // step's flush writes it before the program ends.
+    session.setText(QStringLiteral("first words"));
+    const auto storedDraft = [&] {
+        return test::run(services->library()->read([](SQLite::Database &db) {
+            const std::optional<LibraryDraft> draft = LibraryDraft::fetch(db, "translate");
+            return draft ? draft->content : QString();
+        }));
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return storedDraft().contains(QStringLiteral("first words")); }));
+    session.setText(QStringLiteral("the last words typed"));
+    const QStringList cut = test::run(AppLifetime::runSteps(AppLifetime::quitSteps(registry), 5s));
+    EXPECT_TRUE(cut.isEmpty());
+    EXPECT_TRUE(storedDraft().contains(QStringLiteral("the last words typed")));
 }
