@@ -2,6 +2,10 @@
 
 #include "core/error.h"
 #include "core/promise.h"
+#include "core/threadcontext.h"
+
+#include <QCoreApplication>
+#include <QThread>
 
 namespace velmora {
 
@@ -99,16 +103,27 @@ void CancellationSource::cancel() {
             return;
         m_state->cancelled = true;
     }
+    // The work sees the flag at once; the callbacks touch the main thread's objects, so from any
+    // other thread they are queued there.
+    QCoreApplication *app = QCoreApplication::instance();
+    if (app && app->thread() != QThread::currentThread()) {
+        ThreadContext::mainThread()->post([state = m_state] { runCallbacks(*state); });
+        return;
+    }
+    runCallbacks(*m_state);
+}
+
+void CancellationSource::runCallbacks(CancellationState &state) {
     // One at a time, so a callback whose registration ended meanwhile (its owner finished
     // because of an earlier callback) is never called.
     for (;;) {
         std::function<void()> callback;
         {
-            std::lock_guard lock(m_state->mutex);
-            if (m_state->callbacks.empty())
+            std::lock_guard lock(state.mutex);
+            if (state.callbacks.empty())
                 break;
-            callback = std::move(m_state->callbacks.front().second);
-            m_state->callbacks.erase(m_state->callbacks.begin());
+            callback = std::move(state.callbacks.front().second);
+            state.callbacks.erase(state.callbacks.begin());
         }
         callback();
     }

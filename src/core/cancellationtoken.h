@@ -64,9 +64,12 @@ public:
 
     CancellationToken token() const { return CancellationToken(m_state); }
     bool isCancelled() const;
+    // Marks the token cancelled at once and runs the callbacks on the main thread: inline when
+    // called there, queued to it when called from another thread.
     void cancel();
 
 private:
+    static void runCallbacks(CancellationState &state);
     std::shared_ptr<CancellationState> m_state;
     std::shared_ptr<CancellationRegistration> m_parentLink;
 };

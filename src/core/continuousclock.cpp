@@ -36,6 +36,8 @@ QCoro::Task<> delay(std::chrono::milliseconds duration, CancellationToken token)
     Promise<bool> done;
     QTimer timer;
     timer.setSingleShot(true);
+    // A coarse timer may fire up to 5% early; callers rely on the whole duration.
+    timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, [&] { done.resolve(true); });
     timer.start(duration);
     auto reg = token.onCancelled([&] { done.resolve(false); });

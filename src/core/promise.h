@@ -1,10 +1,15 @@
 #pragma once
 
+#include "core/error.h"
+#include "core/threadcontext.h"
+
 #include <coroutine>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -15,70 +20,100 @@ template <typename T>
 using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
 }
 
-// A value that is set once and can be awaited by any number of coroutines.
+// A value that is set once, from any thread, and can be awaited by any number of coroutines.
+// An awaiter always resumes on the thread that awaited, through a call queued to that thread's
+// event loop, never inside resolve() or reject(). Every copy of a Promise is a handle of its
+// producer: when the last one goes without settling it, the awaiters get CancelledError.
+// To wait without keeping the producer alive, await waiter() instead of the promise.
 template <typename T>
 class Promise {
     struct State {
+        std::mutex mutex;
         std::optional<detail::Stored<T>> value;
         std::exception_ptr error;
-        std::vector<std::coroutine_handle<>> waiters;
+        std::vector<std::pair<std::coroutine_handle<>, std::shared_ptr<ThreadContext>>> waiters;
         bool done() const { return value.has_value() || error; }
     };
 
-public:
-    Promise() : m_state(std::make_shared<State>()) {}
+    struct Producer {
+        explicit Producer(std::shared_ptr<State> s) : state(std::move(s)) {}
+        Producer(const Producer &) = delete;
+        Producer &operator=(const Producer &) = delete;
+        ~Producer() {
+            // Nobody can settle it any more: waiting on would hang the awaiters forever.
+            if (!isSettled(*state))
+                settle(state, [](State &s) { s.error = std::make_exception_ptr(CancelledError()); });
+        }
+        std::shared_ptr<State> state;
+    };
 
-    bool isDone() const { return m_state->done(); }
+public:
+    Promise() : m_producer(std::make_shared<Producer>(std::make_shared<State>())) {}
+
+    bool isDone() const { return isSettled(*m_producer->state); }
 
     template <typename U = T>
     requires(!std::is_void_v<U>) void resolve(U value) {
-        if (m_state->done())
-            return;
-        m_state->value.emplace(std::move(value));
-        wake();
+        settle(m_producer->state, [&](State &s) { s.value.emplace(std::move(value)); });
     }
 
     template <typename U = T>
     requires std::is_void_v<U>
     void resolve() {
-        if (m_state->done())
-            return;
-        m_state->value.emplace();
-        wake();
+        settle(m_producer->state, [](State &s) { s.value.emplace(); });
     }
 
     void reject(std::exception_ptr error) {
-        if (m_state->done())
-            return;
-        m_state->error = std::move(error);
-        wake();
+        settle(m_producer->state, [&](State &s) { s.error = std::move(error); });
     }
 
-    struct Awaiter {
-        std::shared_ptr<State> state;
-        bool await_ready() const noexcept { return state->done(); }
-        void await_suspend(std::coroutine_handle<> h) { state->waiters.push_back(h); }
-        T await_resume() const {
-            if (state->error)
-                std::rethrow_exception(state->error);
-            if constexpr (!std::is_void_v<T>)
-                return *state->value;
+    class Awaiter {
+    public:
+        explicit Awaiter(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+        bool await_ready() const { return isSettled(*m_state); }
+        bool await_suspend(std::coroutine_handle<> h) {
+            std::lock_guard lock(m_state->mutex);
+            if (m_state->done())
+                return false;
+            m_state->waiters.emplace_back(h, ThreadContext::current());
+            return true;
         }
+        T await_resume() const {
+            if (m_state->error)
+                std::rethrow_exception(m_state->error);
+            if constexpr (!std::is_void_v<T>)
+                return *m_state->value;
+        }
+
+    private:
+        std::shared_ptr<State> m_state;
     };
 
-    Awaiter operator co_await() const { return Awaiter{m_state}; }
+    Awaiter operator co_await() const { return Awaiter(m_producer->state); }
+    // An awaitable that does not count as a producer handle.
+    Awaiter waiter() const { return Awaiter(m_producer->state); }
 
 private:
-    void wake() {
-        // The state stays alive while waiters run, even if they drop the last promise.
-        auto keep = m_state;
-        auto waiters = std::move(keep->waiters);
-        keep->waiters.clear();
-        for (auto h : waiters)
-            h.resume();
+    static bool isSettled(State &state) {
+        std::lock_guard lock(state.mutex);
+        return state.done();
     }
 
-    std::shared_ptr<State> m_state;
+    template <typename F>
+    static void settle(const std::shared_ptr<State> &state, F &&set) {
+        decltype(State::waiters) waiters;
+        {
+            std::lock_guard lock(state->mutex);
+            if (state->done())
+                return;
+            set(*state);
+            waiters = std::exchange(state->waiters, {});
+        }
+        for (auto &[handle, context] : waiters)
+            context->post([handle = handle] { handle.resume(); });
+    }
+
+    std::shared_ptr<Producer> m_producer;
 };
 
 } // namespace velmora

@@ -52,6 +52,8 @@ QCoro::Task<RaceResult<T>> raceBudget(std::chrono::milliseconds budget,
 
     QTimer timer;
     timer.setSingleShot(true);
+    // A coarse timer may fire up to 5% early; callers rely on the whole duration.
+    timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, [&] { winner.resolve(1); });
     timer.start(budget);
     auto callerLink = caller.onCancelled([&] { winner.resolve(2); });

@@ -2,57 +2,40 @@
 
 #include "core/promise.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QObject>
 #include <QThread>
 #include <QThreadPool>
 
 #include <exception>
-#include <optional>
 #include <type_traits>
 
 namespace velmora {
 
 namespace detail {
-// Runs job on the calling (worker) thread and settles promise with its outcome on context's thread.
+// Runs job on the calling (worker) thread and settles promise with its outcome; the awaiters
+// resume on their own threads.
 template <typename R, typename F>
-void runAndSettle(F &job, Promise<R> promise, QObject *context) {
-    std::exception_ptr error;
-    std::optional<Stored<R>> value;
+void runAndSettle(F &job, Promise<R> &promise) {
     try {
         if constexpr (std::is_void_v<R>) {
             job();
-            value.emplace();
+            promise.resolve();
         } else {
-            value.emplace(job());
+            promise.resolve(job());
         }
     } catch (...) {
-        error = std::current_exception();
+        promise.reject(std::current_exception());
     }
-    QMetaObject::invokeMethod(
-        context,
-        [promise, error, value = std::move(value)]() mutable {
-            if (error)
-                promise.reject(error);
-            else if constexpr (std::is_void_v<R>)
-                promise.resolve();
-            else
-                promise.resolve(std::move(*value));
-        },
-        Qt::QueuedConnection);
 }
 } // namespace detail
 
-// Runs job on a pool thread; awaiting the returned promise resumes on the main thread with the
-// job's result or its exception. The job must end by itself (give it a cancellation token).
+// Runs job on a pool thread; awaiting the returned promise resumes on the awaiting thread with
+// the job's result or its exception. The job must end by itself (give it a cancellation token).
 // Deliberately not a coroutine: the job is moved straight to the pool.
 template <typename F, typename R = std::invoke_result_t<F>>
 Promise<R> runInBackground(F job, QThread::Priority priority = QThread::InheritPriority) {
     Promise<R> promise;
     QThreadPool::globalInstance()->start(
-        [job = std::move(job), promise]() mutable { detail::runAndSettle(job, promise, QCoreApplication::instance()); },
-        priority);
+        [job = std::move(job), promise]() mutable { detail::runAndSettle(job, promise); }, priority);
     return promise;
 }
 

@@ -2,18 +2,17 @@
 
 namespace velmora {
 
-SerialExecutor::SerialExecutor(const QString &name)
-    : m_thread(new QThread), m_worker(new QObject), m_home(new QObject) {
+SerialExecutor::SerialExecutor(const QString &name) : m_thread(new QThread), m_worker(new QObject) {
     m_thread->setObjectName(name);
     m_worker->moveToThread(m_thread);
     m_thread->start();
 }
 
 SerialExecutor::~SerialExecutor() {
-    // Jobs already queued still run; their results, posted to m_home, are dropped with it.
+    // A job still queued when the loop stops is dropped with the worker; its awaiter then gets
+    // CancelledError.
     m_thread->quit();
     m_thread->wait();
-    delete m_home;
     delete m_worker;
     delete m_thread;
 }

@@ -14,7 +14,7 @@
 namespace velmora {
 
 // A dedicated thread that runs blocking jobs one at a time, in order; awaiting a job resumes
-// the caller on the main thread.
+// the caller on the thread that awaited.
 class SerialExecutor {
 public:
     explicit SerialExecutor(const QString &name);
@@ -25,12 +25,14 @@ public:
     template <typename F, typename R = std::invoke_result_t<F>>
     QCoro::Task<R> run(F job) {
         Promise<R> promise;
-        QObject *home = m_home;
-        dispatch([job = std::move(job), promise, home]() mutable { detail::runAndSettle(job, promise, home); });
+        // Only the queued job holds the producer: a job dropped unrun rejects the awaiter.
+        auto result = promise.waiter();
+        dispatch(
+            [job = std::move(job), promise = std::move(promise)]() mutable { detail::runAndSettle(job, promise); });
         if constexpr (std::is_void_v<R>)
-            co_await promise;
+            co_await std::move(result);
         else
-            co_return co_await promise;
+            co_return co_await std::move(result);
     }
 
     // Runs the job on the executor's thread and blocks the caller until it is done
@@ -44,7 +46,6 @@ private:
 
     QThread *m_thread;
     QObject *m_worker;
-    QObject *m_home;
 };
 
 } // namespace velmora

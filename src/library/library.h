@@ -59,8 +59,8 @@ public:
     // Opens the Library at root without blocking the calling (main) thread: the opening runs on
     // the connection's own thread. Never fails; look at status().
     static QCoro::Task<std::shared_ptr<Library>> openAsync(QString root);
-    // The same, blocking the caller until the opening is done. The Library's results are
-    // delivered to the calling thread, which must run an event loop.
+    // The same, blocking the caller until the opening is done; any thread may open it. Each
+    // result resumes its awaiter on the awaiter's own thread.
     static std::shared_ptr<Library> open(const QString &root);
 
     const QString &root() const { return m_root; }

@@ -434,17 +434,12 @@ void SpeechHelperClient::resolve(std::optional<SpeechHelperResponse> response, s
     m_expectedId.reset();
     m_expectedType.reset();
     emit isBusyChanged(false);
-    // The waiting operation resumes on a later turn, so every line of the current delivery is
-    // judged against the state it arrived in.
-    QMetaObject::invokeMethod(
-        this,
-        [pending, response = std::move(response), error]() mutable {
-            if (error)
-                pending.reject(error);
-            else
-                pending.resolve(std::move(*response));
-        },
-        Qt::QueuedConnection);
+    // The waiting operation resumes on a later turn (the kit queues every resumption), so every
+    // line of the current delivery is judged against the state it arrived in.
+    if (error)
+        pending.reject(error);
+    else
+        pending.resolve(std::move(*response));
 }
 
 void SpeechHelperClient::startTimer() {

@@ -3,9 +3,12 @@
 #include "core/error.h"
 #include "support/testsupport.h"
 
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace velmora;
 using namespace std::chrono_literals;
@@ -58,4 +61,38 @@ TEST(Cancellation, CancellingStopsADelayWithCancelledError) {
     const auto started = std::chrono::steady_clock::now();
     EXPECT_THROW(test::run(valueAfter(10s, 1, source.token())), CancelledError);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+}
+
+TEST(Cancellation, CancelFromAnotherThreadMarksAtOnceAndRunsTheCallbacksOnTheMainThread) {
+    CancellationSource source;
+    CancellationSource child(source.token());
+    QThread *ranOn = nullptr;
+    auto reg = child.token().onCancelled([&] { ranOn = QThread::currentThread(); });
+    std::thread other([&] {
+        source.cancel();
+        EXPECT_TRUE(source.token().isCancelled());
+    });
+    other.join();
+    // The main thread has not run its event loop since: a callback run on the other thread
+    // shows here.
+    EXPECT_EQ(ranOn, nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return ranOn != nullptr; }));
+    EXPECT_EQ(ranOn, QThread::currentThread());
+    EXPECT_TRUE(child.isCancelled());
+}
+
+TEST(Cancellation, AWaitCancelledFromAnotherThreadResumesOnTheMainThread) {
+    CancellationSource source;
+    QThread *resumedOn = nullptr;
+    auto waiting = [](CancellationToken token, QThread **thread) -> QCoro::Task<> {
+        try {
+            co_await delay(10min, token);
+        } catch (const CancelledError &) {
+            *thread = QThread::currentThread();
+        }
+    }(source.token(), &resumedOn);
+    std::thread other([&] { source.cancel(); });
+    other.join();
+    test::run(std::move(waiting));
+    EXPECT_EQ(resumedOn, QThread::currentThread());
 }

@@ -2,6 +2,7 @@
 // so the clipboard, the key state and the synthetic keys are the real X11 ones. Without Xvfb
 // the tests skip.
 
+#include "support/testsupport.h"
 #include "xvfbserver.h"
 
 #include <QGuiApplication>
@@ -36,6 +37,7 @@ int main(int argc, char **argv) {
     {
         QGuiApplication app(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
+        velmora::test::installListeners();
         result = RUN_ALL_TESTS();
     }
     return result;

@@ -268,6 +268,23 @@ TEST_F(LibraryTest, OpenAsyncOpensOffTheCallingThread) {
     EXPECT_NE(worker, std::this_thread::get_id());
 }
 
+TEST_F(LibraryTest, ALibraryOpenedOnABackgroundThreadServesTheMainThread) {
+    std::shared_ptr<Library> library;
+    std::thread opener([&] { library = Library::open(root); });
+    opener.join();
+    ASSERT_TRUE(library->status().isReady());
+    std::optional<std::thread::id> resumedOn;
+    auto reading = [](Library &lib, std::optional<std::thread::id> &thread) -> QCoro::Task<qint64> {
+        auto counting =
+            lib.read([](SQLite::Database &db) { return db.execAndGet("SELECT count(*) FROM draft").getInt64(); });
+        const qint64 drafts = co_await std::move(counting);
+        thread = std::this_thread::get_id();
+        co_return drafts;
+    };
+    EXPECT_EQ(test::run(reading(*library, resumedOn)), 0);
+    EXPECT_EQ(resumedOn, std::this_thread::get_id());
+}
+
 TEST_F(LibraryTest, BackupPruningKeepsTheTwoNewestSqliteFiles) {
     makeDatabaseAt(2);
     const QString folder = root + "/Backups";

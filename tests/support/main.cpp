@@ -1,5 +1,7 @@
 // Test entry: one application object for the whole test program, so coroutines have an
 // event loop; each test gets a fresh temporary home from TempHome.
+#include "support/testsupport.h"
+
 #include <gtest/gtest.h>
 
 #ifdef VELMORA_TEST_GUI
@@ -18,5 +20,6 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TestApp app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    velmora::test::installListeners();
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,7 @@
 #include "support/testsupport.h"
 
+#include "core/threadcontext.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -43,6 +45,27 @@ bool waitUntil(const std::function<bool()> &predicate, std::chrono::milliseconds
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+void drainPostedEvents() {
+    const std::shared_ptr<ThreadContext> context = ThreadContext::current();
+    // A resumption may queue another; the deadline only guards against one that requeues forever.
+    QDeadlineTimer deadline(std::chrono::seconds(5));
+    do {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    } while (context->pending() > 0 && !deadline.hasExpired());
+}
+
+namespace {
+class DrainAfterEachTest : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo &) override { drainPostedEvents(); }
+};
+} // namespace
+
+void installListeners() {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new DrainAfterEachTest);
 }
 
 void spin(std::chrono::milliseconds duration) {

@@ -98,6 +98,14 @@ T run(QCoro::Task<T> &&task, std::chrono::milliseconds timeout = kRunTimeout) {
 // Spins the event loop until predicate is true or the timeout passes; returns predicate().
 bool waitUntil(const std::function<bool()> &predicate, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Runs what is still queued to this thread (coroutine resumptions, deferred deletes) until
+// nothing of the kit's is left, so no coroutine a test settled stays suspended at exit.
+void drainPostedEvents();
+
+// The listeners every test program installs (call after InitGoogleTest): drainPostedEvents
+// after each test.
+void installListeners();
+
 // Runs the event loop for the duration.
 void spin(std::chrono::milliseconds duration);
 
