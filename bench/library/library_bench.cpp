@@ -60,7 +60,7 @@ const QString kRare = "zephyrine";
 const QString kCommon[] = {"report", "meeting", "budget"};
 const QString kShortJapanese = "会議";
 
-// A database at "v4" with `runs` finished runs, one minute apart, oldest first.
+// A database at "v4" (the index of one table) with `runs` finished runs, one minute apart, oldest first.
 void fill(const QString &path, int runs) {
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     db.exec("PRAGMA journal_mode = WAL");
@@ -399,39 +399,64 @@ int main(int argc, char **argv) {
         row("recording a run through the write queue", ours, shell);
     }
 
-    // Deleting one run's content, each time another run from the middle of the History.
+    // Deleting one run's content, each time another run from the middle of the History: what the
+    // caller waits for, and the deletion until its text is gone from the files (the index merged,
+    // the log checkpointed); the shell does the same with a whole merge of the run's shard.
     {
         QStringList ids;
+        QList<int> shards;
         {
             SQLite::Database db(file.toStdString(), SQLite::OPEN_READONLY);
             SQLite::Statement s(db, "SELECT id FROM task WHERE contentDeletedAt IS NULL ORDER BY createdAt "
-                                    "LIMIT 14 OFFSET ?");
+                                    "LIMIT 21 OFFSET ?");
             s.bind(1, runs / 2);
             while (s.executeStep())
                 ids.append(QString::fromStdString(s.getColumn(0).getString()));
+            for (const QString &id : ids) {
+                SQLite::Statement shard(db, std::string("SELECT ") + LibraryMigrations::searchShardOfSource() +
+                                                " FROM searchSource WHERE taskId = ?");
+                shard.bind(1, id.toStdString());
+                shards.append(shard.executeStep() ? shard.getColumn(0).getInt() : 0);
+            }
         }
-        std::vector<double> times;
+        auto deleteRun = [&](int i, bool purge) {
+            await([](std::shared_ptr<Library> l, QUuid id, bool purge) -> QCoro::Task<bool> {
+                co_await l->deleteContent(id);
+                if (purge)
+                    co_await l->finishPurge();
+                co_return true;
+            }(library, parseUuid(ids[i]), purge));
+        };
+        std::vector<double> waited, purged;
         for (int i = 0; i < 7; ++i) {
             const auto began = Clock::now();
-            await([](std::shared_ptr<Library> l, QUuid id) -> QCoro::Task<bool> {
-                co_await l->deleteContent(id);
+            deleteRun(i, false);
+            waited.push_back(millis(Clock::now() - began));
+            // The purge of this deletion, untimed, before the next one.
+            await([](std::shared_ptr<Library> l) -> QCoro::Task<bool> {
+                co_await l->finishPurge();
                 co_return true;
-            }(library, parseUuid(ids[i])));
-            times.push_back(millis(Clock::now() - began));
+            }(library));
+        }
+        for (int i = 7; i < 14; ++i) {
+            const auto began = Clock::now();
+            deleteRun(i, true);
+            purged.push_back(millis(Clock::now() - began));
         }
         library.reset();
         const double shell = shellMeasureEach(
             file, 7,
             [&](int i) {
-                const QString id = literal(ids[7 + i]);
+                const QString id = literal(ids[14 + i]);
+                const QString shard = LibraryMigrations::searchShard(shards[14 + i]);
                 return "BEGIN IMMEDIATE; DELETE FROM artifact WHERE taskId = " + id +
                        "; UPDATE task SET contentDeletedAt = " + literal(libraryDateString(libraryNow())) +
-                       " WHERE id = " + id +
-                       "; COMMIT; INSERT INTO searchText(searchText) VALUES ('optimize'); "
-                       "PRAGMA wal_checkpoint(TRUNCATE);";
+                       " WHERE id = " + id + "; COMMIT; INSERT INTO " + shard + "(" + shard +
+                       ") VALUES ('optimize'); PRAGMA wal_checkpoint(TRUNCATE);";
             },
             [](int) {}, "PRAGMA foreign_keys = ON; PRAGMA secure_delete = ON;");
-        row("deleting a run's content", median(times), shell);
+        row("deleting a run's content (the caller's wait)", median(waited));
+        row("deleting a run's content until its text is gone", median(purged), shell);
     }
     QDir(scratch).removeRecursively();
     return 0;

@@ -65,12 +65,13 @@ void addBestHit(Builder &b, const QStringList &terms, bool note) {
     const QString text = note ? QStringLiteral("n.text") : QStringLiteral("a.text");
     const Library::SearchFilter filter = Library::searchFilter(terms, text);
     QStringList conditions;
-    if (filter.phrases)
-        conditions.append(QStringLiteral("+s.id IN (SELECT rowid FROM searchText WHERE searchText MATCH ?)"));
-    conditions += filter.textConditions;
     QStringList arguments;
-    if (filter.phrases)
-        arguments.append(*filter.phrases);
+    if (filter.phrases) {
+        const Library::HitQuery rows = filter.rows();
+        conditions.append(QStringLiteral("+s.id IN (SELECT id FROM (") + rows.sql + QStringLiteral("))"));
+        arguments += rows.arguments;
+    }
+    conditions += filter.textConditions;
     arguments += filter.textArguments;
     if (note) {
         b.add(QStringLiteral("(SELECT n.text FROM searchSource s WHERE s.sourceId = n.id AND ") +
@@ -92,11 +93,19 @@ HistoryEntry::Statement listStatement(const ListRequest &request, Plan plan, con
 
     b.add(QStringLiteral("WITH "));
     if (plan == Plan::Hits && hitRows.isEmpty()) {
-        const Library::HitQuery where = Library::searchFilter(*request.terms).where();
-        b.add(QStringLiteral("hit AS (") + Library::searchHitSql(where.sql) + QStringLiteral("),\n"), where.arguments);
+        const Library::SearchFilter filter = Library::searchFilter(*request.terms);
+        const Library::HitQuery rows = filter.rows();
+        const Library::HitQuery where = filter.where();
+        b.add(QStringLiteral("hit AS (") + Library::searchHitSql(rows.sql, where.sql) + QStringLiteral("),\n"),
+              rows.arguments + where.arguments);
     } else if (plan == Plan::Hits) {
+        // The hits are known: their texts are the artifacts' and notes' that the index copies.
         b.add(QStringLiteral("hit AS (") +
-                  Library::searchHitSql(QStringLiteral("searchText.rowid IN (SELECT value FROM json_each(?))")) +
+                  Library::searchHitSql(
+                      QStringLiteral("SELECT s.id, coalesce(a.text, n.text) AS text FROM searchSource s "
+                                     "LEFT JOIN artifact a ON a.id = s.sourceId LEFT JOIN note n ON n.id = s.noteId "
+                                     "WHERE s.id IN (SELECT value FROM json_each(?))"),
+                      QString()) +
                   QStringLiteral("),\n"),
               {QLatin1Char('[') + hitRows.join(QLatin1Char(',')) + QLatin1Char(']')});
     }
@@ -191,11 +200,15 @@ QList<HistoryEntry> HistoryEntry::fetchAll(SQLite::Database &db, const std::opti
     QStringList hitRows;
     if (terms && limit) {
         // A bounded look at the hits decides the plan; when they are few, it has found them all.
-        const Library::HitQuery where = Library::searchFilter(*terms).where();
+        const Library::SearchFilter filter = Library::searchFilter(*terms);
+        const Library::HitQuery rows = filter.rows();
+        const Library::HitQuery where = filter.where();
         const qsizetype bound = probeLimit(*limit);
-        const Statement probe{QStringLiteral("SELECT searchText.rowid FROM searchText WHERE ") + where.sql +
+        const Statement probe{QStringLiteral("SELECT searchText.id FROM (") + rows.sql +
+                                  QStringLiteral(") AS searchText") +
+                                  (where.sql.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.sql) +
                                   QStringLiteral(" LIMIT ") + QString::number(bound),
-                              where.arguments};
+                              rows.arguments + where.arguments};
         if (ran)
             ran->append(probe);
         SQLite::Statement s(db, probe.sql.toStdString());

@@ -17,6 +17,7 @@
 #include <array>
 #include <cerrno>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -79,11 +80,6 @@ SQLite::Database &Library::database(Connection &connection) {
 }
 
 Library::Library(QString root) : m_root(std::move(root)), m_executor(std::make_unique<SerialExecutor>("library.db")) {}
-
-Library::~Library() {
-    // The executor finishes its queued jobs before the connection goes.
-    m_executor.reset();
-}
 
 QString Library::defaultRoot() {
     return Paths::libraryFolder();
@@ -302,10 +298,13 @@ QCoro::Task<bool> Library::updateOutput(QUuid taskId, QString text) {
 
 QCoro::Task<> Library::deleteContent(QUuid taskId) {
     auto deleting = write([taskId](SQLite::Database &db) {
-        SQLite::Statement texts(db, "SELECT EXISTS (SELECT 1 FROM artifact WHERE taskId = ? AND text IS NOT NULL)");
+        // The shards whose index held the run's texts.
+        SQLite::Statement texts(db, std::string("SELECT DISTINCT ") + LibraryMigrations::searchShardOfSource() +
+                                        " FROM searchSource WHERE taskId = ?");
         bind::uuid(texts, 1, taskId);
-        texts.executeStep();
-        const bool hadText = texts.getColumn(0).getInt() != 0;
+        QList<int> shards;
+        while (texts.executeStep())
+            shards.append(texts.getColumn(0).getInt());
         SQLite::Statement remove(db, "DELETE FROM artifact WHERE taskId = ?");
         bind::uuid(remove, 1, taskId);
         remove.exec();
@@ -313,9 +312,10 @@ QCoro::Task<> Library::deleteContent(QUuid taskId) {
         bind::date(mark, 1, libraryNow());
         bind::uuid(mark, 2, taskId);
         mark.exec();
-        return hadText;
+        return shards;
     });
-    const bool removedText = co_await std::move(deleting);
+    const QList<int> shards = co_await std::move(deleting);
+    purgeLater(shards);
     const fs::path assets = localPath(m_root + QStringLiteral("/Assets"));
     const fs::path folder = assets / uuidString(taskId).toStdString();
     auto removing = m_executor->run([assets, folder] {
@@ -335,35 +335,112 @@ QCoro::Task<> Library::deleteContent(QUuid taskId) {
             Log::library().error("Task asset removal failed: %{public}s", {Log::errorCode(PosixError(ec.value()))});
     });
     co_await std::move(removing);
-    auto purging = purgeDeletedText(removedText);
-    co_await std::move(purging);
 }
 
 // secure_delete zeroes deleted rows, but the full-text index keeps a deleted text's trigrams
-// until the segments holding them are merged, and the log keeps whole old copies of pages.
-// The merge goes in slices, each its own write, so reads waiting on the connection get their
-// turn; it ends when a slice finds nothing left to merge.
-QCoro::Task<> Library::purgeSteps(bool mergeIndex) {
-    while (mergeIndex) {
-        auto merging = write([](SQLite::Database &db) {
-            const int before = sqlite3_total_changes(db.getHandle());
-            db.exec("INSERT INTO searchText(searchText, rank) VALUES ('merge', -1000)");
-            return sqlite3_total_changes(db.getHandle()) - before >= 2;
-        });
-        mergeIndex = co_await std::move(merging);
+// (and the marks that delete them) until a merge of its shard reaches the shard's oldest
+// segment, and the log keeps whole old copies of pages until it is checkpointed. The merge goes
+// in slices, each queued behind the reads and writes that wait for the connection; a shard is
+// done when a slice finds nothing left to merge.
+class Library::Purge : public std::enable_shared_from_this<Purge> {
+public:
+    Purge(std::shared_ptr<Connection> connection, QObject *queue)
+        : m_connection(std::move(connection)), m_queue(queue) {}
+
+    // On the main thread.
+    void add(QList<int> shards) {
+        QMetaObject::invokeMethod(
+            m_queue,
+            [weak = weak_from_this(), shards] {
+                if (const std::shared_ptr<Purge> self = weak.lock()) {
+                    self->m_shards.insert(shards.begin(), shards.end());
+                    self->m_checkpoint = true;
+                    self->m_stalled = false;
+                    self->queueStep();
+                }
+            },
+            Qt::QueuedConnection);
     }
-    auto checkpoint = read([](SQLite::Database &db) { db.exec("PRAGMA wal_checkpoint(TRUNCATE)"); });
-    co_await std::move(checkpoint);
+
+    // On the connection's thread: every slice left, without queueing.
+    void finish() {
+        while (!m_stalled && pending())
+            step();
+    }
+
+private:
+    bool pending() const { return !m_shards.empty() || m_checkpoint; }
+
+    void queueStep() {
+        if (m_queued || m_stalled || !pending())
+            return;
+        m_queued = true;
+        QMetaObject::invokeMethod(
+            m_queue,
+            [weak = weak_from_this()] {
+                if (const std::shared_ptr<Purge> self = weak.lock()) {
+                    self->m_queued = false;
+                    if (!self->m_stalled && self->pending())
+                        self->step();
+                    self->queueStep();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
+    void step() {
+        SQLite::Database &db = database(*m_connection);
+        try {
+            if (!m_shards.empty()) {
+                const int shard = *m_shards.begin();
+                const std::string table = LibraryMigrations::searchShard(shard).toStdString();
+                const int before = sqlite3_total_changes(db.getHandle());
+                db.exec("INSERT INTO " + table + "(" + table + ", rank) VALUES ('merge', -500)");
+                if (sqlite3_total_changes(db.getHandle()) - before < 2)
+                    m_shards.erase(shard);
+            } else {
+                db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+                m_checkpoint = false;
+            }
+        } catch (...) {
+            // The deletion itself stands; the next deletion takes the leftovers with it.
+            m_stalled = true;
+            Log::library().error("Deleted text purge failed: %{public}s", {Log::errorCode(std::current_exception())});
+        }
+    }
+
+    std::shared_ptr<Connection> m_connection;
+    // Its queued calls run on the connection's thread, in turn with the executor's jobs.
+    QObject *m_queue;
+    std::set<int> m_shards;
+    bool m_checkpoint = false;
+    bool m_queued = false;
+    bool m_stalled = false;
+};
+
+Library::~Library() {
+    // No deleted text is left behind in the files.
+    if (m_purge)
+        m_executor->runBlocking([purge = m_purge] { purge->finish(); });
+    // The executor finishes its queued jobs before the connection goes.
+    m_executor.reset();
+    m_purgeQueue.reset();
 }
 
-QCoro::Task<> Library::purgeDeletedText(bool mergeIndex) {
-    auto purging = purgeSteps(mergeIndex);
-    try {
-        co_await std::move(purging);
-    } catch (...) {
-        // The deletion itself stands; the next deletion's merge takes the leftovers with it.
-        Log::library().error("Deleted text purge failed: %{public}s", {Log::errorCode(std::current_exception())});
+void Library::purgeLater(QList<int> shards) {
+    if (!m_purge) {
+        m_purgeQueue = std::make_unique<QObject>();
+        m_purgeQueue->moveToThread(m_executor->thread());
+        m_purge = std::make_shared<Purge>(m_connection, m_purgeQueue.get());
     }
+    m_purge->add(std::move(shards));
+}
+
+QCoro::Task<> Library::finishPurge() {
+    if (!m_purge)
+        co_return;
+    auto finishing = m_executor->run([purge = m_purge] { purge->finish(); });
+    co_await std::move(finishing);
 }
 
 QCoro::Task<> Library::sweepOrphanedFiles() {
@@ -518,33 +595,42 @@ Library::SearchFilter Library::searchFilter(const QStringList &terms, const QStr
     return filter;
 }
 
-Library::HitQuery Library::SearchFilter::where() const {
+Library::HitQuery Library::SearchFilter::rows() const {
     HitQuery query;
-    QStringList conditions;
-    if (phrases) {
-        conditions.append(QStringLiteral("searchText MATCH ?"));
-        query.arguments.append(*phrases);
+    QStringList arms;
+    for (int k = 0; k < LibraryMigrations::kSearchShards; ++k) {
+        const QString shard = LibraryMigrations::searchShard(k);
+        QString arm = QStringLiteral("SELECT rowid AS id, text FROM ") + shard;
+        if (phrases) {
+            arm += QStringLiteral(" WHERE ") + shard + QStringLiteral(" MATCH ?");
+            query.arguments.append(*phrases);
+        }
+        arms.append(arm);
     }
-    conditions += textConditions;
-    query.arguments += textArguments;
-    query.sql = conditions.join(QStringLiteral(" AND "));
+    query.sql = arms.join(QStringLiteral(" UNION ALL "));
     return query;
 }
 
-QString Library::searchHitSql(const QString &where) {
+Library::HitQuery Library::SearchFilter::where() const {
+    return {textConditions.join(QStringLiteral(" AND ")), textArguments};
+}
+
+QString Library::searchHitSql(const QString &rows, const QString &where) {
     return QStringLiteral("SELECT s.taskId, s.noteId, searchText.text,\n"
                           "  row_number() OVER (PARTITION BY s.taskId ORDER BY a.role = 'output' DESC, "
                           "a.createdAt DESC) AS rank\n"
-                          "FROM searchText JOIN searchSource s ON s.id = searchText.rowid\n"
-                          "LEFT JOIN artifact a ON a.id = s.sourceId\n"
-                          "WHERE ") +
-           where;
+                          "FROM (") +
+           rows +
+           QStringLiteral(") AS searchText JOIN searchSource s ON s.id = searchText.id\n"
+                          "LEFT JOIN artifact a ON a.id = s.sourceId") +
+           (where.isEmpty() ? QString() : QStringLiteral("\nWHERE ") + where);
 }
 
 Library::HitQuery Library::searchHitQuery(const QStringList &terms) {
-    HitQuery query = searchFilter(terms).where();
-    query.sql = searchHitSql(query.sql);
-    return query;
+    const SearchFilter filter = searchFilter(terms);
+    const HitQuery rows = filter.rows();
+    const HitQuery where = filter.where();
+    return {searchHitSql(rows.sql, where.sql), rows.arguments + where.arguments};
 }
 
 QCoro::Task<QList<HistoryEntry>> Library::historyEntries(int sources, std::optional<QSet<QString>> tools, QString query,

@@ -12,6 +12,7 @@
 #include "library/libraryerror.h"
 #include "library/records.h"
 
+#include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -97,12 +98,16 @@ public:
     // The same steps on an open connection, inside the caller's write.
     static bool updateOutput(SQLite::Database &db, const QUuid &taskId, const QString &text);
 
-    // Deletes a run's texts and recordings and marks its content deleted.
+    // Deletes a run's texts and recordings and marks its content deleted. What the files still
+    // hold of the deleted text (the search index's old entries, the log's old pages) is removed
+    // afterwards on the connection's thread, in slices between other reads and writes, without
+    // the caller waiting; closing the Library finishes that removal first.
     QCoro::Task<> deleteContent(QUuid taskId);
+    // Finishes the removal of deleted text now; returns when the files hold none of it.
+    QCoro::Task<> finishPurge();
     // Removes files under "Staging" and "Assets" that no artifact refers to.
     QCoro::Task<> sweepOrphanedFiles();
 
-    // The History list, searched when query has terms.
     // The History list, searched when query has terms. A caller that searches as the user types
     // cancels the previous search's token when a newer one starts: the old one stops at once and
     // fails with CancelledError.
@@ -115,21 +120,25 @@ public:
         QStringList arguments;
     };
     static HitQuery searchHitQuery(const QStringList &terms);
-    // What makes a row of searchText a hit for every term.
+    // What makes a searched text a hit for every term.
     struct SearchFilter {
         // The long terms as one FTS5 query of phrases; none without long terms.
         std::optional<QString> phrases;
         // Conditions on the text for the short terms, one argument each.
         QStringList textConditions;
         QStringList textArguments;
-        // Every condition, the MATCH first, joined with AND; the arguments in the same order.
+        // The texts the index finds for the long terms (every text without them) as a table
+        // expression of columns id (the searchSource row) and text, with its arguments.
+        HitQuery rows() const;
+        // The text conditions joined with AND (empty without short terms), with their arguments.
         HitQuery where() const;
     };
-    // `text` names the column the short terms are looked for in: searchText's own, or the
+    // `text` names the column the short terms are looked for in: the searched rows' own, or the
     // artifact's or note's that it copies.
     static SearchFilter searchFilter(const QStringList &terms, const QString &text = QStringLiteral("searchText.text"));
-    // The hit table expression over the rows of searchText that meet `where`.
-    static QString searchHitSql(const QString &where);
+    // The hit table expression over the searched rows (a table expression of columns id and
+    // text, named searchText inside) that meet `where` (none when empty).
+    static QString searchHitSql(const QString &rows, const QString &where);
 
 private:
     struct Connection;
@@ -138,10 +147,10 @@ private:
     // The opening sequence; runs on the connection's thread.
     void openOnConnectionThread();
     void backUpBeforeMigrating(SQLite::Database &db);
-    // Removes what a content deletion left readable in the files: the index's old entries
-    // (when texts were deleted) and the log's old pages. Logs a failure; never fails.
-    QCoro::Task<> purgeDeletedText(bool mergeIndex);
-    QCoro::Task<> purgeSteps(bool mergeIndex);
+    // The removal of deleted text; lives on the connection's thread.
+    class Purge;
+    // Queues the removal of what the files hold of deleted text in these search shards.
+    void purgeLater(QList<int> shards);
 
     [[noreturn]] static void rethrowAsDatabaseError(const SQLite::Exception &e);
     static void rollbackQuietly(SQLite::Database &db);
@@ -221,6 +230,9 @@ private:
     Status m_status = Status::unavailable(UnavailableReason::Other);
     std::shared_ptr<Connection> m_connection;
     std::unique_ptr<SerialExecutor> m_executor;
+    std::shared_ptr<Purge> m_purge;
+    // Lives on the connection's thread, for the purge's queued slices.
+    std::unique_ptr<QObject> m_purgeQueue;
 };
 
 } // namespace velmora

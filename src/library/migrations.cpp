@@ -127,6 +127,80 @@ void v6(SQLite::Database &db) {
     db.exec(R"sql(CREATE INDEX "task_on_createdAt" ON "task"("createdAt"))sql");
 }
 
+// The search tables split in shards, filled from the one table they replace, with triggers that
+// route each text to its owner's shard.
+QString shardedSearchScript() {
+    const QString of = QString::fromLatin1(searchShardOfSource());
+    auto eachShard = [](const std::function<QString(const QString &, int)> &statement) {
+        QString out;
+        for (int k = 0; k < kSearchShards; ++k)
+            out += QStringLiteral("    ") + statement(searchShard(k), k) + QStringLiteral(";\n");
+        return out;
+    };
+    auto sourceId = [&](int k, const QString &id) {
+        return QStringLiteral("(SELECT id FROM searchSource WHERE sourceId = %1 AND %2 = %3)").arg(id, of).arg(k);
+    };
+    auto insertNew = [&](const QString &id, const QString &text) {
+        return eachShard([&](const QString &shard, int k) {
+            return QStringLiteral("INSERT INTO %1 (rowid, text) SELECT id, %2 FROM searchSource WHERE sourceId = %3 "
+                                  "AND %4 = %5")
+                .arg(shard, text, id, of)
+                .arg(k);
+        });
+    };
+    auto deleteOld = [&](const QString &id) {
+        return eachShard([&](const QString &shard, int k) {
+            return QStringLiteral("DELETE FROM %1 WHERE rowid = %2").arg(shard, sourceId(k, id));
+        });
+    };
+
+    QString script = QStringLiteral("DROP TRIGGER artifact_search_insert;\nDROP TRIGGER artifact_search_update;\n"
+                                    "DROP TRIGGER artifact_search_delete;\nDROP TRIGGER note_search_insert;\n"
+                                    "DROP TRIGGER note_search_update;\nDROP TRIGGER note_search_delete;\n");
+    for (int k = 0; k < kSearchShards; ++k)
+        script +=
+            QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(text, tokenize = 'trigram');\n"
+                           "INSERT INTO %1 (rowid, text) SELECT searchText.rowid, searchText.text FROM searchText "
+                           "JOIN searchSource ON searchSource.id = searchText.rowid WHERE %2 = %3;\n")
+                .arg(searchShard(k), of)
+                .arg(k);
+    script += QStringLiteral("DROP TABLE searchText;\n");
+
+    script += QStringLiteral("CREATE TRIGGER artifact_search_insert AFTER INSERT ON artifact WHEN new.text IS NOT NULL "
+                             "BEGIN\n    INSERT INTO searchSource (sourceId, taskId) VALUES (new.id, new.taskId);\n") +
+              insertNew(QStringLiteral("new.id"), QStringLiteral("new.text")) + QStringLiteral("END;\n");
+    script += QStringLiteral("CREATE TRIGGER artifact_search_update AFTER UPDATE OF text ON artifact\n"
+                             "WHEN old.text IS NOT new.text BEGIN\n") +
+              deleteOld(QStringLiteral("old.id")) +
+              QStringLiteral("    DELETE FROM searchSource WHERE sourceId = old.id;\n"
+                             "    INSERT INTO searchSource (sourceId, taskId) SELECT new.id, new.taskId "
+                             "WHERE new.text IS NOT NULL;\n") +
+              insertNew(QStringLiteral("new.id"), QStringLiteral("new.text")) + QStringLiteral("END;\n");
+    script += QStringLiteral("CREATE TRIGGER artifact_search_delete AFTER DELETE ON artifact WHEN old.text IS NOT NULL "
+                             "BEGIN\n") +
+              deleteOld(QStringLiteral("old.id")) +
+              QStringLiteral("    DELETE FROM searchSource WHERE sourceId = old.id;\nEND;\n");
+    script += QStringLiteral("CREATE TRIGGER note_search_insert AFTER INSERT ON note BEGIN\n"
+                             "    INSERT INTO searchSource (sourceId, noteId) VALUES (new.id, new.id);\n") +
+              insertNew(QStringLiteral("new.id"), QStringLiteral("new.text")) + QStringLiteral("END;\n");
+    script += QStringLiteral("CREATE TRIGGER note_search_update AFTER UPDATE OF text ON note "
+                             "WHEN old.text IS NOT new.text BEGIN\n") +
+              eachShard([&](const QString &shard, int k) {
+                  return QStringLiteral("UPDATE %1 SET text = new.text WHERE rowid = %2")
+                      .arg(shard, sourceId(k, QStringLiteral("new.id")));
+              }) +
+              QStringLiteral("END;\n");
+    script += QStringLiteral("CREATE TRIGGER note_search_delete AFTER DELETE ON note BEGIN\n") +
+              deleteOld(QStringLiteral("old.id")) +
+              QStringLiteral("    DELETE FROM searchSource WHERE sourceId = old.id;\nEND;\n");
+    return script;
+}
+
+// The search index in shards (see kSearchShards).
+void v7(SQLite::Database &db) {
+    db.exec(shardedSearchScript().toStdString());
+}
+
 bool trackingTableExists(SQLite::Database &db) {
     SQLite::Statement s(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
     s.bind(1, kTrackingTable);
@@ -163,8 +237,8 @@ void applyOne(SQLite::Database &db, const LibraryMigration &migration) {
 
 const std::vector<LibraryMigration> &registered() {
     static const std::vector<LibraryMigration> list{
-        {QStringLiteral("v1"), v1}, {QStringLiteral("v2"), v2}, {QStringLiteral("v3"), v3},
-        {QStringLiteral("v4"), v4}, {QStringLiteral("v5"), v5}, {QStringLiteral("v6"), v6},
+        {QStringLiteral("v1"), v1}, {QStringLiteral("v2"), v2}, {QStringLiteral("v3"), v3}, {QStringLiteral("v4"), v4},
+        {QStringLiteral("v5"), v5}, {QStringLiteral("v6"), v6}, {QStringLiteral("v7"), v7},
     };
     return list;
 }
@@ -178,6 +252,16 @@ QStringList registeredIdentifiers() {
 
 const char *searchScript() {
     return kSearchScript;
+}
+
+QString searchShard(int k) {
+    return QStringLiteral("searchShard") + QString::number(k);
+}
+
+const char *searchShardOfSource() {
+    // Ids are upper-case UUID texts: their first character is one of 16 evenly spread digits.
+    static_assert(kSearchShards == 16);
+    return "instr('123456789ABCDEF', upper(substr(coalesce(taskId, noteId), 1, 1)))";
 }
 
 QStringList appliedIdentifiers(SQLite::Database &db) {

@@ -92,17 +92,26 @@ TEST(LibrarySearchTerms, SplitsAtWhiteSpaceAndDropsCaseRepeats) {
 
 TEST(LibrarySearchTerms, HitQueryUsesTheIndexForLongTermsAndLikeForShortOnes) {
     const Library::HitQuery q = Library::searchHitQuery({"ab", "say \"hi\"", "50%", "東京", "a_\\", "ＡＢＣ"});
+    // The long terms as one query of phrases, asked of every shard of the index.
+    const QString phrases = R"("say ""hi""" "50%" "a_\" "ＡＢＣ")";
+    QStringList arms, arguments;
+    for (int k = 0; k < LibraryMigrations::kSearchShards; ++k) {
+        arms.append(QString("SELECT rowid AS id, text FROM searchShard%1 WHERE searchShard%1 MATCH ?").arg(k));
+        arguments.append(phrases);
+    }
     EXPECT_EQ(q.sql, "SELECT s.taskId, s.noteId, searchText.text,\n"
                      "  row_number() OVER (PARTITION BY s.taskId ORDER BY a.role = 'output' DESC, a.createdAt DESC) "
                      "AS rank\n"
-                     "FROM searchText JOIN searchSource s ON s.id = searchText.rowid\n"
-                     "LEFT JOIN artifact a ON a.id = s.sourceId\n"
-                     "WHERE searchText MATCH ? AND searchText.text LIKE ? ESCAPE '\\' AND searchText.text LIKE ? "
-                     "ESCAPE '\\'");
-    EXPECT_EQ(q.arguments, (QStringList{R"("say ""hi""" "50%" "a_\" "ＡＢＣ")", "%ab%", "%東京%"}));
+                     "FROM (" +
+                         arms.join(" UNION ALL ") +
+                         ") AS searchText JOIN searchSource s ON s.id = searchText.id\n"
+                         "LEFT JOIN artifact a ON a.id = s.sourceId\n"
+                         "WHERE searchText.text LIKE ? ESCAPE '\\' AND searchText.text LIKE ? ESCAPE '\\'");
+    EXPECT_EQ(q.arguments, arguments + QStringList({"%ab%", "%東京%"}));
     // A 4-byte scalar counts once: two of them make a short term.
     const Library::HitQuery emoji = Library::searchHitQuery({"😀😀", "x_"});
     EXPECT_EQ(emoji.arguments, (QStringList{"%😀😀%", "%x\\_%"}));
+    EXPECT_EQ(emoji.sql.count(" MATCH "), 0);
 }
 
 TEST_F(LibraryTest, HistoryListShowsFinishedRunsNewestFirst) {

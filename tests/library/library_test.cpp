@@ -1,6 +1,8 @@
 #include "libraryfixture.h"
 
 #include "core/log.h"
+#include "core/uuid.h"
+#include "library/texttaskhistory.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -21,7 +23,15 @@ QByteArray fileHash(const QString &path) {
     return QCryptographicHash::hash(test::readFile(path), QCryptographicHash::Sha256);
 }
 
-const QStringList kAllMigrations{"v1", "v2", "v3", "v4", "v5", "v6"};
+const QStringList kAllMigrations{"v1", "v2", "v3", "v4", "v5", "v6", "v7"};
+
+// The search tables, "searchShard0" to "searchShard15".
+QStringList searchShards() {
+    QStringList out;
+    for (int k = 0; k < LibraryMigrations::kSearchShards; ++k)
+        out.append(LibraryMigrations::searchShard(k));
+    return out;
+}
 
 } // namespace
 
@@ -43,13 +53,15 @@ TEST_F(LibraryTest, FirstOpeningCreatesFoldersAndFullSchema) {
     EXPECT_EQ(query(std::string("SELECT name FROM pragma_table_info('") + LibraryMigrations::kTrackingTable + "')"),
               QStringList{"identifier"});
 
-    QStringList tables = query("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'searchText_%' "
+    QStringList tables = query("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'searchShard%' "
                                "ORDER BY name");
-    QStringList expectedTables{"activityEvent", "artifact",     "draft",      LibraryMigrations::kTrackingTable,
-                               "note",          "searchSource", "searchText", "task"};
+    QStringList expectedTables{"activityEvent", "artifact",     "draft", LibraryMigrations::kTrackingTable,
+                               "note",          "searchSource", "task"};
     expectedTables.sort();
     EXPECT_EQ(tables, expectedTables);
-    EXPECT_FALSE(query("SELECT name FROM sqlite_master WHERE name LIKE 'searchText_%'").isEmpty());
+    QStringList shards = searchShards();
+    shards.sort();
+    EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE sql LIKE 'CREATE VIRTUAL TABLE%' ORDER BY name"), shards);
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL ORDER BY name"),
               (QStringList{"activityEvent_on_tool_occurredAt", "activityEvent_one_attemptFinished",
                            "index_activityEvent_on_taskId", "index_artifact_on_taskId", "note_on_updatedAt",
@@ -59,8 +71,9 @@ TEST_F(LibraryTest, FirstOpeningCreatesFoldersAndFullSchema) {
                            "note_search_delete", "note_search_insert", "note_search_update"}));
     EXPECT_EQ(query("SELECT name FROM pragma_table_info('task')"),
               (QStringList{"id", "tool", "status", "createdAt", "updatedAt", "contentDeletedAt"}));
-    EXPECT_EQ(query("SELECT sql FROM sqlite_master WHERE name = 'searchText'"),
-              QStringList{"CREATE VIRTUAL TABLE searchText USING fts5(text, tokenize = 'trigram')"});
+    for (const QString &shard : searchShards())
+        EXPECT_EQ(query("SELECT sql FROM sqlite_master WHERE name = '" + shard.toStdString() + "'"),
+                  QStringList{"CREATE VIRTUAL TABLE " + shard + " USING fts5(text, tokenize = 'trigram')"});
     EXPECT_EQ(qstrlen(LibraryMigrations::searchScript()), 2318u);
 }
 
@@ -76,7 +89,7 @@ TEST_F(LibraryTest, ConnectionSettingsHoldOnTheLibrarysConnection) {
 }
 
 TEST_F(LibraryTest, DatabaseAtLatestMigrationOpensWithoutBackup) {
-    makeDatabaseAt(6);
+    makeDatabaseAt(7);
     LogCapture capture;
     openReady();
     EXPECT_FALSE(QFileInfo::exists(root + "/Backups"));
@@ -113,6 +126,73 @@ TEST_F(LibraryTest, DatabaseOfThePreviousBuildGainsTheListIndexAfterABackup) {
               QStringList{"CREATE INDEX \"task_on_createdAt\" ON \"task\"(\"createdAt\")"});
 }
 
+TEST_F(LibraryTest, SearchIndexOfThePreviousBuildMovesIntoShardsWithEveryTextInItsOwnersShard) {
+    makeDatabaseAt(6);
+    QStringList kept;
+    {
+        SQLite::Database db(dbPath().toStdString(), SQLite::OPEN_READWRITE);
+        SQLite::Statement task(db, "INSERT INTO task VALUES (?, 'translate', 'completed', ?, ?, NULL)");
+        SQLite::Statement text(db, "INSERT INTO artifact VALUES (?, ?, NULL, 'input', 'text', 'en', ?, NULL, ?)");
+        for (int i = 0; i < 48; ++i) {
+            const QString id = uuidString(QUuid::createUuid());
+            const std::string when = QString("2026-01-01 10:%1:00.000").arg(i, 2, 10, QChar('0')).toStdString();
+            task.bind(1, id.toStdString());
+            task.bind(2, when);
+            task.bind(3, when);
+            task.exec();
+            task.reset();
+            const QString artifact = uuidString(QUuid::createUuid());
+            text.bind(1, artifact.toStdString());
+            text.bind(2, id.toStdString());
+            text.bind(3, QString("common text %1").arg(i).toStdString());
+            text.bind(4, when);
+            text.exec();
+            text.reset();
+            kept.append(artifact);
+        }
+        // A deleted text and an edited note leave their old entries in the previous index.
+        db.exec("DELETE FROM artifact WHERE id = '" + kept.takeLast().toStdString() + "'");
+        db.exec("INSERT INTO note VALUES ('" + uuidString(QUuid::createUuid()).toStdString() +
+                "', 'note about pears', '2026-01-01 10:00:00.000', '2026-01-01 10:00:00.000')");
+        db.exec("UPDATE note SET text = 'note about plums'");
+    }
+    auto library = openReady();
+    QStringList inBackup = query(std::string("SELECT identifier FROM \"") + LibraryMigrations::kTrackingTable + "\"",
+                                 root + "/Backups/Library-v6.sqlite");
+    inBackup.sort();
+    EXPECT_EQ(inBackup, (QStringList{"v1", "v2", "v3", "v4", "v5", "v6"}));
+    EXPECT_TRUE(query("SELECT name FROM sqlite_master WHERE name LIKE 'searchText%'").isEmpty());
+
+    kept.sort();
+    EXPECT_EQ(indexed("common"), kept);
+    EXPECT_EQ(indexed("plums"), query("SELECT id FROM note"));
+    EXPECT_TRUE(indexed("pears").isEmpty());
+    // Each text once, in the shard its owner's id names; the texts spread over several shards.
+    int total = 0, used = 0;
+    for (int k = 0; k < LibraryMigrations::kSearchShards; ++k) {
+        const std::string shard = LibraryMigrations::searchShard(k).toStdString();
+        const int rows = query("SELECT COUNT(*) FROM " + shard).value(0).toInt();
+        total += rows;
+        used += rows > 0;
+        EXPECT_EQ(query("SELECT COUNT(*) FROM " + shard + " JOIN searchSource ON searchSource.id = " + shard +
+                        ".rowid WHERE " + LibraryMigrations::searchShardOfSource() + " = " + std::to_string(k)),
+                  QStringList{QString::number(rows)})
+            << shard;
+    }
+    EXPECT_EQ(QStringList{QString::number(total)}, query("SELECT COUNT(*) FROM searchSource"));
+    EXPECT_GT(used, 4);
+
+    // New texts reach the shards through the new triggers.
+    TextTaskHistory history(library, "translate");
+    TextTaskHistory::Run run;
+    run.input = "freshly written words";
+    run.output = "common reply";
+    const QUuid fresh = test::run(history.record(run, std::nullopt));
+    EXPECT_EQ(test::run(library->historyEntries(Library::Tasks, std::nullopt, "freshly", std::nullopt)).value(0).id,
+              fresh);
+    EXPECT_EQ(indexed("common").size(), kept.size() + 1);
+}
+
 TEST_F(LibraryTest, SearchIndexIsFilledWithTextsThatExistedBefore) {
     makeDatabaseAt(3);
     {
@@ -130,19 +210,16 @@ TEST_F(LibraryTest, SearchIndexIsFilledWithTextsThatExistedBefore) {
     EXPECT_EQ(query("SELECT sourceId || ':' || IFNULL(taskId, '-') || ':' || IFNULL(noteId, '-') FROM searchSource "
                     "ORDER BY sourceId"),
               (QStringList{"A1:T1:-", "N1:-:N1"}));
-    EXPECT_EQ(query("SELECT s.sourceId FROM searchText JOIN searchSource s ON s.id = searchText.rowid "
-                    "WHERE searchText MATCH '\"apples\"'"),
-              QStringList{"N1"});
-    EXPECT_EQ(query("SELECT text FROM searchText WHERE rowid = (SELECT id FROM searchSource WHERE sourceId = 'A1')"),
-              QStringList{"hello world"});
+    EXPECT_EQ(indexed("apples"), QStringList{"N1"});
+    EXPECT_EQ(indexed("hello world"), QStringList{"A1"});
     EXPECT_EQ(query("SELECT IFNULL(contentDeletedAt, 'null') FROM task"), QStringList{"null"});
 }
 
 TEST_F(LibraryTest, NewerDatabaseIsRefusedAndLeftAsItWas) {
-    makeDatabaseAt(6);
+    makeDatabaseAt(7);
     {
         SQLite::Database db(dbPath().toStdString(), SQLite::OPEN_READWRITE);
-        db.exec(std::string("INSERT INTO \"") + LibraryMigrations::kTrackingTable + "\" VALUES ('v7')");
+        db.exec(std::string("INSERT INTO \"") + LibraryMigrations::kTrackingTable + "\" VALUES ('v8')");
     }
     const QByteArray before = fileHash(dbPath());
     LogCapture capture;

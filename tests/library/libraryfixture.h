@@ -102,6 +102,21 @@ protected:
         }
     }
 
+    // The sourceIds of the texts the search index finds for a long term, sorted, by a connection of
+    // the test's own.
+    QStringList indexed(const QString &term, const QString &path = {}) {
+        const Library::HitQuery rows = Library::searchFilter({term}).rows();
+        SQLite::Database db((path.isEmpty() ? dbPath() : path).toStdString(), SQLite::OPEN_READONLY);
+        SQLite::Statement s(db, "SELECT s.sourceId FROM (" + rows.sql.toStdString() +
+                                    ") AS searchText JOIN searchSource s ON s.id = searchText.id ORDER BY s.sourceId");
+        for (int i = 0; i < rows.arguments.size(); ++i)
+            s.bind(i + 1, rows.arguments[i].toStdString());
+        QStringList out;
+        while (s.executeStep())
+            out.append(QString::fromStdString(s.getColumn(0).getString()));
+        return out;
+    }
+
     // Runs one statement on a connection of the test's own and returns the first column of each row.
     QStringList query(const std::string &sql, const QString &path = {}) {
         SQLite::Database db((path.isEmpty() ? dbPath() : path).toStdString(), SQLite::OPEN_READONLY);

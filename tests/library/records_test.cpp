@@ -231,11 +231,7 @@ TEST_F(LibraryTest, SearchIndexFollowsArtifactAndNoteTexts) {
     auto sourceOf = [&](const QUuid &id) {
         return query("SELECT id FROM searchSource WHERE sourceId = '" + uuidString(id).toStdString() + "'");
     };
-    auto found = [&](const char *term) {
-        return query(std::string("SELECT s.sourceId FROM searchText JOIN searchSource s ON s.id = searchText.rowid "
-                                 "WHERE searchText MATCH '\"") +
-                     term + "\"'");
-    };
+    auto found = [&](const char *term) { return indexed(term); };
     const QStringList original = sourceOf(artifact.id);
     ASSERT_EQ(original.size(), 1);
 
