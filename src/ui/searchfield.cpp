@@ -4,11 +4,15 @@
 #include "ui/symbols.h"
 #include "ui/typography.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTextLayout>
 
 namespace velmora {
 
@@ -17,10 +21,67 @@ namespace {
 constexpr int kPadding = 10;
 constexpr int kSpacing = 8;
 
+// QLineEdit centres its placeholder by the height of the line, which a fallback font (Japanese)
+// makes taller, while typed text keeps the font's own baseline: the placeholder would sit lower
+// than the same words typed. This one paints the placeholder itself, on the typed text's baseline.
+class PlaceholderLineEdit : public QLineEdit {
+public:
+    explicit PlaceholderLineEdit(QWidget *parent) : QLineEdit(parent) {}
+
+    void setPlaceholderColor(const QColor &color) {
+        m_placeholderColor = color;
+        QPalette p = palette();
+        p.setColor(QPalette::PlaceholderText, Qt::transparent); // the accessible name stays; Qt's paint hides
+        setPalette(p);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override {
+        QLineEdit::paintEvent(event);
+        if (!text().isEmpty() || m_composing || placeholderText().isEmpty())
+            return;
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QRect contents =
+            style()->subElementRect(QStyle::SE_LineEditContents, &option, this).marginsRemoved(textMargins());
+        const QFontMetrics metrics = fontMetrics();
+        // Where QLineEdit puts the line of the same words typed: its 2 px side margin, centred by
+        // the taller of the font's height and the words' bounds (a fallback font's are taller).
+        const QString shown = metrics.elidedText(placeholderText(), Qt::ElideRight, contents.width() - 4);
+        const int height = std::max(metrics.boundingRect(shown).height(), metrics.height());
+        const QRect line(contents.x() + 2, contents.y() + (contents.height() - height + 1) / 2, contents.width() - 4,
+                         height);
+        QPainter painter(this);
+        painter.setPen(m_placeholderColor);
+        QTextOption textOption(Qt::AlignLeft);
+        textOption.setWrapMode(QTextOption::NoWrap);
+        textOption.setTextDirection(layoutDirection());
+        QTextLayout layout(shown, font());
+        layout.setTextOption(textOption);
+        layout.beginLayout();
+        QTextLine textLine = layout.createLine();
+        if (textLine.isValid())
+            textLine.setLineWidth(line.width());
+        layout.endLayout();
+        if (!textLine.isValid())
+            return;
+        layout.draw(&painter, QPointF(line.x(), line.y() + metrics.ascent() - textLine.ascent()));
+    }
+    void inputMethodEvent(QInputMethodEvent *event) override {
+        // Qt hides its placeholder while a composition is under way; so does this one.
+        m_composing = !event->preeditString().isEmpty();
+        QLineEdit::inputMethodEvent(event);
+    }
+
+private:
+    QColor m_placeholderColor;
+    bool m_composing = false;
+};
+
 } // namespace
 
 SearchField::SearchField(const QString &placeholder, QWidget *accessory, QWidget *parent)
-    : QWidget(parent), m_edit(new QLineEdit(this)), m_accessory(accessory) {
+    : QWidget(parent), m_edit(new PlaceholderLineEdit(this)), m_accessory(accessory) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFocusProxy(m_edit);
     setCursor(Qt::IBeamCursor);
@@ -79,10 +140,10 @@ void SearchField::restyle() {
     QPalette palette = m_edit->palette();
     palette.setColor(QPalette::Base, QColor(0, 0, 0, 0));
     palette.setColor(QPalette::Text, Environment::color(this, ColorName::TextPrimary));
-    palette.setColor(QPalette::PlaceholderText, Environment::color(this, ColorName::TextTertiary));
     palette.setColor(QPalette::Highlight, Environment::color(this, ColorName::SurfaceSelection));
     palette.setColor(QPalette::HighlightedText, Environment::color(this, ColorName::TextPrimary));
     m_edit->setPalette(palette);
+    static_cast<PlaceholderLineEdit *>(m_edit)->setPlaceholderColor(Environment::color(this, ColorName::TextTertiary));
     updateGeometry();
     place();
     update();

@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -87,6 +88,36 @@ qreal StyledLabel::idealTextWidth() const {
 
 int StyledLabel::lineHeight() const {
     return int(std::ceil(singleLineHeight(m_text, fontFor(m_style, Environment::textSize(this))))) + 2 * padding();
+}
+
+qreal StyledLabel::firstBaseline() const {
+    const TextSize size = Environment::textSize(this);
+    const QFont f = fontFor(m_style, size);
+    const int pad = padding();
+    if (m_wrap) {
+        const WrappedText text(m_text, f, lineSpacing(m_style, size), width(), m_alignment);
+        const qreal top = (m_alignment & Qt::AlignVCenter) ? (height() - text.height()) / 2 : qreal(pad);
+        return top + text.firstBaseline();
+    }
+    // As QPainter::drawText sets one line in the padded area: by the line's own ascent and descent.
+    qreal ascent = QFontMetricsF(f).ascent();
+    qreal descent = QFontMetricsF(f).descent();
+    if (!m_text.isEmpty()) {
+        QTextLayout layout(m_text, f);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        if (line.isValid()) {
+            ascent = line.ascent();
+            descent = line.descent();
+        }
+    }
+    const QRectF area = QRectF(rect()).adjusted(0, pad, 0, -pad);
+    if (m_alignment & Qt::AlignBottom)
+        return area.bottom() - descent;
+    if (m_alignment & Qt::AlignVCenter)
+        return area.top() + (area.height() - ascent - descent) / 2 + ascent;
+    return area.top() + ascent;
 }
 
 QSize StyledLabel::sizeHint() const {

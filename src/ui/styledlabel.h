@@ -49,6 +49,9 @@ public:
     // The natural width of the text on one line, and the height of one line with padding.
     qreal idealTextWidth() const;
     int lineHeight() const;
+    // Where the first line's baseline falls, from the top of the widget as it is painted now:
+    // what aligns a label with text of another style beside it.
+    qreal firstBaseline() const;
 
 protected:
     bool event(QEvent *event) override;

@@ -44,6 +44,14 @@ WrappedText::WrappedText(const QString &text, const QFont &font, qreal lineSpaci
     if (m_layout->lineCount() == 0)
         y = QFontMetricsF(font).height();
     m_height = std::ceil(y);
+    m_emptyAscent = QFontMetricsF(font).ascent();
+}
+
+qreal WrappedText::firstBaseline() const {
+    if (m_layout->lineCount() == 0)
+        return m_emptyAscent;
+    const QTextLine first = m_layout->lineAt(0);
+    return first.y() + first.ascent();
 }
 
 void WrappedText::paint(QPainter *painter, const QPointF &origin) const {

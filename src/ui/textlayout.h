@@ -21,6 +21,8 @@ public:
     // The widest line's natural width.
     qreal naturalWidth() const { return m_naturalWidth; }
     int lineCount() const { return m_layout ? m_layout->lineCount() : 0; }
+    // The first line's baseline below the top.
+    qreal firstBaseline() const;
     // Paints with the top-left corner at origin, each line aligned within the width (leading
     // alignment is the right edge for right-to-left text).
     void paint(QPainter *painter, const QPointF &origin) const;
@@ -29,6 +31,7 @@ private:
     std::unique_ptr<QTextLayout> m_layout;
     qreal m_height = 0;
     qreal m_naturalWidth = 0;
+    qreal m_emptyAscent = 0;
 };
 
 // The natural width of a text on one line in a font (fallback fonts included).

@@ -88,3 +88,41 @@ TEST_F(SearchFieldTest, FillFollowsTheAppearanceAndTheRingTheFocus) {
     field->setFocused(false);
     EXPECT_EQ(pixel(band), unfocused);
 }
+
+namespace {
+
+// The rows and columns of a widget's pixels that differ from the colour at its top-left corner.
+QRect inkIn(QWidget *widget) {
+    const QImage image = widget->grab().toImage();
+    const QRgb background = image.pixel(0, 0);
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != background)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+} // namespace
+
+// The same words typed or shown as the placeholder stand on one baseline at the same place,
+// whether the text's font or a fallback (Japanese) draws them.
+TEST_F(SearchFieldTest, TypedTextStandsWhereThePlaceholderStood) {
+    field->setFocused(false);
+    ASSERT_TRUE(test::waitUntil([&] { return !field->lineEdit()->hasFocus(); }));
+    for (const QString &words :
+         {QStringLiteral("Search"), QString::fromUtf8("検索"), QString::fromUtf8("メモを検索")}) {
+        for (TextSize size : allTextSizes()) {
+            Environment::setTextSize(&window, size);
+            field->setText(QString());
+            field->setPlaceholder(words);
+            const QRect placeholder = inkIn(field->lineEdit());
+            field->setText(words);
+            const QRect typed = inkIn(field->lineEdit());
+            ASSERT_FALSE(typed.isEmpty());
+            EXPECT_EQ(placeholder, typed) << words.toStdString() << " at " << toString(size).toStdString();
+        }
+    }
+}

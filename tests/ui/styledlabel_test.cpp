@@ -3,6 +3,7 @@
 #include "ui/environment.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -56,4 +57,55 @@ TEST(StyledLabel, FullLineHeightPadsByHalfTheLineSpacing) {
     StyledLabel titlePadded(QStringLiteral("Title"), Typography::Title, &root);
     titlePadded.setFullLineHeight(true);
     EXPECT_EQ(titlePadded.sizeHint(), title.sizeHint());
+}
+
+// The baseline a label reports is where its letters stand when painted: the foot of an "H" lies
+// on it, for one line or wrapped, centred or at the top, with or without a fallback font in the
+// line.
+TEST(StyledLabel, FirstBaselineIsWhereTheLettersStand) {
+    struct Case {
+        Typography style;
+        bool wrap;
+        Qt::Alignment alignment;
+        const char *text;
+    };
+    const Qt::Alignment top = Qt::AlignLeft | Qt::AlignTop;
+    const Qt::Alignment centre = Qt::AlignLeft | Qt::AlignVCenter;
+    const Case cases[] = {
+        {Typography::Caption, false, centre, "HH"},           {Typography::Title, false, centre, "HH"},
+        {Typography::Title, false, top, "HH 日本語"},         {Typography::Caption, true, top, "HH"},
+        {Typography::Reading, true, top, "HH 日本語"},        {Typography::Reading, true, centre, "HH"},
+        {Typography::Body, false, centre, "HH 音声入力の文"}, {Typography::Title, true, centre, "HH 日本語"},
+    };
+    for (TextSize size : allTextSizes()) {
+        for (const Case &c : cases) {
+            QWidget window;
+            Environment::setTextSize(&window, size);
+            auto *label = new StyledLabel(QString::fromUtf8(c.text), c.style, &window);
+            label->setWordWrap(c.wrap);
+            label->setAlignment(c.alignment);
+            label->setGeometry(0, 0, 600, label->lineHeight() + 17);
+            QImage image(label->size(), QImage::Format_RGB32);
+            image.fill(Qt::white);
+            label->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+            const int hWidth = int(QFontMetricsF(fontFor(c.style, size)).horizontalAdvance(QStringLiteral("HH")));
+            int darkest = 255;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < hWidth; ++x)
+                    darkest = std::min(darkest, qGray(image.pixel(x, y)));
+            }
+            int foot = -1;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < hWidth; ++x) {
+                    // Solid ink only: the faint antialiased row under the foot belongs to no side.
+                    if (qGray(image.pixel(x, y)) < (255 + darkest) / 2)
+                        foot = y;
+                }
+            }
+            ASSERT_GE(foot, 0) << c.text;
+            EXPECT_NEAR(foot + 1, label->firstBaseline(), 1.0)
+                << toString(c.style).toStdString() << " " << c.text << (c.wrap ? " wrapped" : "") << " at "
+                << toString(size).toStdString();
+        }
+    }
 }

@@ -107,6 +107,43 @@ void section(Sheet &s, const QString &title, QWidget *content) {
     s.layout->addWidget(content);
 }
 
+// A style's name set beside its sample so the two share the sample's first baseline.
+class BaselineCaption : public QWidget {
+public:
+    BaselineCaption(StyledLabel *name, StyledLabel *sample) : m_name(name), m_sample(sample) {
+        name->setParent(this);
+        sample->installEventFilter(this);
+    }
+    QSize sizeHint() const override {
+        const QSize name = m_name->sizeHint();
+        return {name.width(), offset() + name.height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        // The sample's baseline moves with its size and text size.
+        if (event->type() == QEvent::Resize || Environment::isChange(event)) {
+            updateGeometry();
+            place();
+        }
+        return false;
+    }
+    bool event(QEvent *event) override {
+        if (Environment::isChange(event))
+            updateGeometry();
+        return QWidget::event(event);
+    }
+    void resizeEvent(QResizeEvent *) override { place(); }
+
+private:
+    int offset() const { return std::max(0, int(std::lround(m_sample->firstBaseline() - m_name->firstBaseline()))); }
+    void place() { m_name->setGeometry(0, offset(), width(), m_name->sizeHint().height()); }
+
+    StyledLabel *m_name;
+    StyledLabel *m_sample;
+};
+
 QWidget *typographyPage() {
     Sheet s = sheet(tr2("Typography", "タイポグラフィ"), 900);
     auto *grid = new QWidget;
@@ -116,15 +153,15 @@ QWidget *typographyPage() {
     layout->setVerticalSpacing(10);
     int r = 0;
     for (Typography style : allTypographies()) {
-        auto *name = caption(toString(style));
-        layout->addWidget(name, r, 0, Qt::AlignTop);
         auto *sample = new StyledLabel(
             tr2("The quick brown fox jumps over the lazy dog 0123456789", "音声入力で書いた文章を整えます 0123456789"),
             style);
         sample->setWordWrap(true);
+        sample->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         if (style == Typography::Badge)
             sample->setColor(ColorName::Attention);
-        layout->addWidget(sample, r, 1);
+        layout->addWidget(new BaselineCaption(caption(toString(style)), sample), r, 0, Qt::AlignTop);
+        layout->addWidget(sample, r, 1, Qt::AlignTop);
         ++r;
     }
     auto *wrapped = new StyledLabel(tr2("Reading text wraps onto several lines with the line spacing of its style, so "
@@ -133,8 +170,9 @@ QWidget *typographyPage() {
                                         "結果が長くなっても、行のリズムは変わりません。"),
                                     Typography::Reading);
     wrapped->setWordWrap(true);
-    layout->addWidget(caption(QStringLiteral("reading, wrapped")), r, 0, Qt::AlignTop);
-    layout->addWidget(wrapped, r, 1);
+    wrapped->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(new BaselineCaption(caption(QStringLiteral("reading, wrapped")), wrapped), r, 0, Qt::AlignTop);
+    layout->addWidget(wrapped, r, 1, Qt::AlignTop);
     layout->setColumnStretch(1, 1);
     section(s, tr2("Fourteen styles", "14 のスタイル"), grid);
     return s.root;
