@@ -1,26 +1,19 @@
 #include "speech/speechhelperclient.h"
 
+#include "core/boottimetimer.h"
+#include "core/childprocess.h"
 #include "core/defaults.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/uuid.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/timerfd.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace velmora {
 
@@ -30,12 +23,6 @@ namespace {
 
 std::exception_ptr helperError(Kind kind, qint64 status = -1) {
     return std::make_exception_ptr(SpeechHelperError(kind, status));
-}
-
-void closeIgnoringErrors(int &fd) {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
 }
 
 // Writes everything or fails. A helper that has closed its input gives EPIPE; the SIGPIPE this
@@ -72,96 +59,7 @@ bool writeAll(int fd, const QByteArray &data) {
     return ok;
 }
 
-int decodeStatus(int status) {
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        return WTERMSIG(status);
-    return status;
-}
-
 } // namespace
-
-// A single-shot timer on the clock that keeps counting while the system sleeps.
-class SpeechHelperClient::BoottimeTimer {
-public:
-    explicit BoottimeTimer(std::function<void()> fired) : m_fired(std::move(fired)) {
-        m_fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-        if (m_fd < 0)
-            throw PosixError(errno);
-        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
-            quint64 expirations = 0;
-            if (::read(m_fd, &expirations, sizeof expirations) == sizeof expirations && expirations > 0)
-                m_fired();
-        });
-    }
-    ~BoottimeTimer() {
-        m_notifier.reset();
-        ::close(m_fd);
-    }
-    // Arms (or re-arms) the timer; a duration of 0 or less fires on the next turn.
-    void start(std::chrono::nanoseconds duration) {
-        const qint64 ns = std::max<qint64>(duration.count(), 1);
-        itimerspec spec{};
-        spec.it_value.tv_sec = ns / 1'000'000'000;
-        spec.it_value.tv_nsec = ns % 1'000'000'000;
-        timerfd_settime(m_fd, 0, &spec, nullptr);
-    }
-
-private:
-    std::function<void()> m_fired;
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
-struct SpeechHelperClient::Process {
-    pid_t pid = 0;
-    int pidfd = -1;
-    std::unique_ptr<QSocketNotifier> exitNotifier; // on the pidfd
-    std::unique_ptr<QTimer> exitPoll;              // where pidfds are missing
-    bool reaped = false;
-    int status = 0;
-
-    ~Process() {
-        exitNotifier.reset();
-        exitPoll.reset();
-        if (pidfd >= 0)
-            ::close(pidfd);
-    }
-
-    void signal(int sig) const {
-        if (reaped)
-            return;
-        if (pidfd >= 0)
-            ::syscall(SYS_pidfd_send_signal, pidfd, sig, nullptr, 0);
-        else
-            ::kill(pid, sig);
-    }
-
-    // Whether it has ended (without reaping it, so its id stays reserved until then).
-    bool hasEnded() const {
-        if (reaped)
-            return true;
-        siginfo_t info{};
-        if (waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
-            return true;
-        return info.si_pid != 0;
-    }
-
-    // Collects the exit status; false while it still runs.
-    bool reap() {
-        if (reaped)
-            return true;
-        int raw = 0;
-        const pid_t r = waitpid(pid, &raw, WNOHANG);
-        if (r == 0)
-            return false;
-        reaped = true;
-        status = r == pid ? decodeStatus(raw) : -1;
-        return true;
-    }
-};
 
 QString SpeechHelperClient::defaultExecutablePath() {
     return Paths::helpersFolder() + QLatin1Char('/') + QLatin1String(kExecutableName);
@@ -174,20 +72,16 @@ QString SpeechHelperClient::configuredExecutablePath(const Defaults &defaults) {
 
 SpeechHelperClient::SpeechHelperClient(QString executablePath, std::chrono::nanoseconds timeout, QObject *parent)
     : SpeechHelping(parent), m_executablePath(std::move(executablePath)), m_timeout(timeout) {
-    m_deadline = std::make_unique<BoottimeTimer>([this] { deadlineFired(); });
-    m_killTimer = std::make_unique<BoottimeTimer>([this] { killTimerFired(); });
+    m_deadline = new BoottimeTimer(this);
+    connect(m_deadline, &BoottimeTimer::timeout, this, &SpeechHelperClient::deadlineFired);
 }
 
 SpeechHelperClient::~SpeechHelperClient() {
-    // Leave no helper behind: it gets no grace once its owner is gone.
-    closeInput();
+    // Leave no helper behind: it gets no grace once its owner is gone (the process object
+    // ends and reaps it).
     closeOutput();
-    if (m_process && !m_process->reaped) {
-        m_process->signal(SIGKILL);
-        int raw = 0;
-        while (waitpid(m_process->pid, &raw, 0) < 0 && errno == EINTR) {
-        }
-    }
+    delete m_process;
+    m_process = nullptr;
     releaseExitWaiters(std::move(m_exitWaiters));
 }
 
@@ -206,7 +100,7 @@ void SpeechHelperClient::releaseExitWaiters(std::vector<Promise<void>> waiters) 
 }
 
 qint64 SpeechHelperClient::processId() const {
-    return m_process ? qint64(m_process->pid) : 0;
+    return m_process ? m_process->processId() : 0;
 }
 
 void SpeechHelperClient::setLoaded(bool loaded) {
@@ -217,11 +111,12 @@ void SpeechHelperClient::setLoaded(bool loaded) {
 }
 
 bool SpeechHelperClient::processRunning() const {
-    return m_process && !m_process->hasEnded();
+    return m_process && m_process->isRunning();
 }
 
 void SpeechHelperClient::closeInput() {
-    closeIgnoringErrors(m_input);
+    if (m_process)
+        m_process->closeInput();
 }
 
 void SpeechHelperClient::closeOutput() {
@@ -230,7 +125,12 @@ void SpeechHelperClient::closeOutput() {
         delete m_outputNotifier;
         m_outputNotifier = nullptr;
     }
-    closeIgnoringErrors(m_output);
+    if (m_process)
+        m_process->closeOutput();
+}
+
+int SpeechHelperClient::outputFd() const {
+    return m_process ? m_process->outputFd() : -1;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -313,19 +213,11 @@ QCoro::Task<> SpeechHelperClient::terminate() {
         setLoaded(false);
         resolve(std::nullopt, std::make_exception_ptr(CancelledError()));
         closeInput(); // the helper reads the end of its input
-        if (processRunning())
-            m_process->signal(SIGTERM);
-        m_killGeneration = m_generation;
-        m_killTimer->start(m_killGrace);
+        m_process->terminate(m_killGrace);
     }
     Promise<void> exited;
     m_exitWaiters.push_back(exited);
     co_await exited;
-}
-
-void SpeechHelperClient::killTimerFired() {
-    if (m_generation == m_killGeneration && processRunning())
-        m_process->signal(SIGKILL);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -337,8 +229,6 @@ QCoro::Task<> SpeechHelperClient::launch() {
     m_scanned = 0;
     m_stopping = false;
 
-    int in[2] = {-1, -1};
-    int out[2] = {-1, -1};
     Promise<SpeechHelperResponse> ready;
     m_pending = ready;
     m_expectedId.reset();
@@ -346,69 +236,32 @@ QCoro::Task<> SpeechHelperClient::launch() {
     emit isBusyChanged(true);
     startTimer();
 
-    bool started = false;
-    if (::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0) {
-        // Room for the largest request, so the write on the main thread never waits for the helper.
-        ::fcntl(in[1], F_SETPIPE_SZ, 1 << 20);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        // The helper starts with default signal handling, whatever this process ignores or blocks.
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t defaults, none;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        sigaddset(&defaults, SIGTERM);
-        sigemptyset(&none);
-        posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setsigmask(&attr, &none);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-        const QByteArray path = QFile::encodeName(m_executablePath);
-        char *argv[] = {const_cast<char *>(path.constData()), nullptr};
-        pid_t pid = 0;
-        started = !path.isEmpty() && posix_spawn(&pid, path.constData(), &actions, &attr, argv, environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
-        if (started) {
-            m_process = std::make_unique<Process>();
-            m_process->pid = pid;
-            m_process->pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
-        }
-    }
-    closeIgnoringErrors(in[0]);
-    closeIgnoringErrors(out[1]);
-    if (!started) {
-        closeIgnoringErrors(in[1]);
-        closeIgnoringErrors(out[0]);
+    ChildProcess::Options options;
+    options.program = m_executablePath;
+    options.input = ChildProcess::Stream::Pipe;
+    options.output = ChildProcess::Stream::Pipe;
+    // Room for the largest request, so the write on the main thread never waits for the helper.
+    options.inputCapacity = 1 << 20;
+    try {
+        m_process = new ChildProcess(options, this);
+    } catch (...) {
         resolve(std::nullopt, helperError(Kind::Unavailable));
+    }
+    if (!m_process) {
         co_await ready;
         co_return;
     }
-
-    m_input = in[1];
-    m_output = out[0];
-    ::fcntl(m_output, F_SETFL, ::fcntl(m_output, F_GETFL) | O_NONBLOCK);
-    m_outputNotifier = new QSocketNotifier(m_output, QSocketNotifier::Read, this);
+    m_outputNotifier = new QSocketNotifier(m_process->outputFd(), QSocketNotifier::Read, this);
     connect(m_outputNotifier, &QSocketNotifier::activated, this, [this, generation] { readAvailable(generation); });
-    if (m_process->pidfd >= 0) {
-        m_process->exitNotifier = std::make_unique<QSocketNotifier>(m_process->pidfd, QSocketNotifier::Read);
-        connect(m_process->exitNotifier.get(), &QSocketNotifier::activated, this,
-                [this, generation] { exitNotified(generation); });
-    } else {
-        m_process->exitPoll = std::make_unique<QTimer>();
-        connect(m_process->exitPoll.get(), &QTimer::timeout, this, [this, generation] { exitNotified(generation); });
-        m_process->exitPoll->start(20);
-    }
+    connect(m_process, &ChildProcess::exited, this,
+            [this, generation](int status) { exitNotified(generation, status); });
     co_await ready;
 }
 
 QCoro::Task<SpeechHelperResponse> SpeechHelperClient::request(SpeechHelperRequest request, QString expectedType) {
     if (m_pending || m_stopping)
         throw SpeechHelperError(Kind::Busy);
-    if (m_input < 0 || !m_process || !processRunning())
+    if (!m_process || m_process->inputFd() < 0 || !processRunning())
         throw SpeechHelperError(Kind::Exited);
     QByteArray line = request.encode();
     if (line.size() > SpeechHelperProtocol::kMaxRequestBytes)
@@ -421,7 +274,7 @@ QCoro::Task<SpeechHelperResponse> SpeechHelperClient::request(SpeechHelperReques
     m_expectedType = expectedType;
     emit isBusyChanged(true);
     startTimer();
-    if (!writeAll(m_input, line))
+    if (!writeAll(m_process->inputFd(), line))
         resolve(std::nullopt, helperError(Kind::Exited));
     co_return co_await reply;
 }
@@ -471,14 +324,14 @@ bool SpeechHelperClient::readAvailable(const QUuid &generation) {
     // (the notifier fires again for the rest).
     char chunk[65536];
     int reads = int(SpeechHelperProtocol::kMaxReplyBytes / qsizetype(sizeof chunk)) + 1;
-    while (m_output >= 0 && generation == m_generation && reads-- > 0) {
+    while (outputFd() >= 0 && generation == m_generation && reads-- > 0) {
         if (m_stopping) {
             // Nothing more is wanted from a helper being stopped.
             if (m_outputNotifier)
                 m_outputNotifier->setEnabled(false);
             break;
         }
-        const ssize_t n = ::read(m_output, chunk, sizeof chunk);
+        const ssize_t n = ::read(outputFd(), chunk, sizeof chunk);
         if (n > 0) {
             receive(QByteArray(chunk, n), generation);
             continue;
@@ -489,7 +342,7 @@ bool SpeechHelperClient::readAvailable(const QUuid &generation) {
             continue;
         return false;
     }
-    return reads < 0 && m_output >= 0 && !m_stopping && generation == m_generation;
+    return reads < 0 && outputFd() >= 0 && !m_stopping && generation == m_generation;
 }
 
 void SpeechHelperClient::receive(const QByteArray &bytes, const QUuid &generation) {
@@ -543,18 +396,14 @@ void SpeechHelperClient::receive(const QByteArray &bytes, const QUuid &generatio
 // ---------------------------------------------------------------------------------------------
 // Exit.
 
-void SpeechHelperClient::exitNotified(const QUuid &generation) {
-    if (generation != m_generation || !m_process || !m_process->reap())
+void SpeechHelperClient::exitNotified(const QUuid &generation, int status) {
+    if (generation != m_generation || !m_process)
         return;
-    if (m_process->exitNotifier)
-        m_process->exitNotifier->setEnabled(false);
-    if (m_process->exitPoll)
-        m_process->exitPoll->stop();
     // Whatever the helper wrote before it ended is still in the pipe: read it first (a finite
     // amount, as the writer is gone).
     while (readAvailable(generation)) {
     }
-    handleExit(m_process ? m_process->status : -1, generation);
+    handleExit(status, generation);
 }
 
 void SpeechHelperClient::handleExit(int status, const QUuid &generation) {
@@ -566,12 +415,10 @@ void SpeechHelperClient::handleExit(int status, const QUuid &generation) {
     setLoaded(false);
     closeOutput();
     closeInput();
-    // The notifiers of the process may be the very senders of this call: delete them later.
-    if (m_process->exitNotifier)
-        m_process->exitNotifier.release()->deleteLater();
-    if (m_process->exitPoll)
-        m_process->exitPoll.release()->deleteLater();
-    m_process.reset();
+    // The process object is the sender of this call: delete it later.
+    m_process->disconnect(this);
+    m_process->deleteLater();
+    m_process = nullptr;
     m_buffer.clear();
     m_scanned = 0;
     const bool unanswered = m_pending.has_value();

@@ -25,6 +25,8 @@ class QSocketNotifier;
 
 namespace velmora {
 
+class BoottimeTimer;
+class ChildProcess;
 class Defaults;
 
 class SpeechHelperClient : public SpeechHelping {
@@ -68,9 +70,6 @@ signals:
     void isBusyChanged(bool busy);
 
 private:
-    struct Process;
-    class BoottimeTimer;
-
     QCoro::Task<> launch();
     QCoro::Task<SpeechHelperResponse> request(SpeechHelperRequest request, QString expectedType);
     void receive(const QByteArray &bytes, const QUuid &generation);
@@ -79,21 +78,19 @@ private:
     void resolve(std::optional<SpeechHelperResponse> response, std::exception_ptr error);
     void startTimer();
     void deadlineFired();
-    void killTimerFired();
     void protocolViolation();
-    void exitNotified(const QUuid &generation);
+    void exitNotified(const QUuid &generation, int status);
     void handleExit(int status, const QUuid &generation);
     bool processRunning() const;
     void closeInput();
     void closeOutput();
+    int outputFd() const;
     void setLoaded(bool loaded);
     static void releaseExitWaiters(std::vector<Promise<void>> waiters);
 
     bool m_isLoaded = false;
     const QString m_executablePath;
-    std::unique_ptr<Process> m_process;
-    int m_input = -1;
-    int m_output = -1;
+    ChildProcess *m_process = nullptr;
     QSocketNotifier *m_outputNotifier = nullptr;
     QUuid m_generation = QUuid::createUuid();
     QByteArray m_buffer;
@@ -106,10 +103,8 @@ private:
     qint64 m_requestNumber = 0;
     std::chrono::nanoseconds m_timeout;
     std::chrono::nanoseconds m_killGrace = kDefaultKillGrace;
-    std::unique_ptr<BoottimeTimer> m_deadline;
+    BoottimeTimer *m_deadline = nullptr;
     qint64 m_deadlineNumber = 0;
-    std::unique_ptr<BoottimeTimer> m_killTimer;
-    QUuid m_killGeneration;
 };
 
 } // namespace velmora

@@ -185,16 +185,24 @@ TEST_F(SpeechRecordingFlowTest, ARecordingBecomesATranscriptAndAHistoryEntryWith
 // A helper that answers the only chunk and exits at once (stopped or crashed right after its
 // answer) costs nothing: the transcript is delivered and saved as complete.
 TEST_F(SpeechRecordingFlowTest, AHelperThatExitsRightAfterAnsweringStillDeliversTheTranscript) {
-    useModel({{"transcribeDefault", QJsonArray{QJsonObject{{"result", true}}, QJsonObject{{"exit", 0}}}}});
+    // A moment of engine work before the answer, so the test is waiting for the exit before
+    // the answer can be read.
+    useModel({{"transcribeDefault",
+               QJsonArray{QJsonObject{{"sleepMs", 100}}, QJsonObject{{"result", true}}, QJsonObject{{"exit", 0}}}}});
     LogCapture logs;
     record(24000);
     ASSERT_TRUE(waitUntil([&] { return !recorder->isModelLoading(); }));
+    // The chunk's request is noticed as it goes out (a poll could miss a quick answer).
+    bool asked = false;
+    QObject::connect(helper.get(), &SpeechHelperClient::isBusyChanged,
+                     [&](bool busy) { asked = asked || (busy && helper->isLoaded()); });
     recorder->stop();
     // Once the chunk is asked for, let the helper answer and be gone before the program reads
     // anything: its answer and its exit then arrive together, as on a busy machine.
-    ASSERT_TRUE(waitUntil([&] { return helper->isBusy(); }));
+    ASSERT_TRUE(waitUntil([&] { return asked; }));
     siginfo_t info{};
-    ::waitid(P_PID, id_t(helper->processId()), &info, WEXITED | WNOWAIT);
+    if (const qint64 pid = helper->processId())
+        ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT);
     ASSERT_TRUE(waitUntil([&] { return owner.calls.endsWith("ownershipDidEnd"); }, std::chrono::seconds(30)));
 
     ASSERT_EQ(owner.calls.size(), 3) << owner.calls.join(" | ").toStdString();
