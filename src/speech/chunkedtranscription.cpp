@@ -60,6 +60,7 @@ QCoro::Task<> ChunkedTranscription::transcribeChunk(qint64 count) {
             co_await m_ready();
     } catch (...) {
         m_failed = true;
+        m_helperFailed = true;
         co_return;
     }
     if (m_failed)
@@ -81,7 +82,7 @@ QCoro::Task<> ChunkedTranscription::transcribeChunk(qint64 count) {
             m_failed = true;
     } else {
         m_failed = true;
-        m_requestFailed = true;
+        m_helperFailed = true;
     }
     Promise<void> done = *m_requestDone;
     m_requestDone.reset();

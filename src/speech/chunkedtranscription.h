@@ -58,9 +58,10 @@ public:
     qint64 written() const { return m_written; }
     qint64 committed() const { return m_committed; }
     bool isFailed() const { return m_failed; }
-    // Whether a chunk request failed without an answer (the helper went, was missing, or broke
-    // the protocol); an answer that was incomplete or empty is no such failure.
-    bool isRequestFailed() const { return m_requestFailed; }
+    // Whether the helper failed the transcription: it could not be made ready for a chunk, or a
+    // chunk request failed without an answer (the helper went, was missing, or broke the
+    // protocol). An answer that was incomplete or empty is no such failure.
+    bool isHelperFailed() const { return m_helperFailed; }
     bool isWorkerRunning() const { return m_workerDone.has_value(); }
 
     // Trimmed, empty ones dropped, joined with one space (without one for "ja" and "zh").
@@ -86,7 +87,7 @@ private:
     qint64 m_committed = 0;
     QStringList m_texts;
     bool m_failed = false;
-    bool m_requestFailed = false;
+    bool m_helperFailed = false;
     bool m_finishing = false;
     // Set while the streaming worker runs; resolved when it ends.
     std::optional<Promise<void>> m_workerDone;

@@ -222,7 +222,7 @@ QCoro::Task<> SpeechRecorder::start(QUuid id, RecordingHistoryStoring *history, 
             co_return;
     }
 
-    std::function<QCoro::Task<>()> ready = [self] { return waitForLoad(self); };
+    std::function<QCoro::Task<>()> ready = [self, modelPath, id] { return waitForLoad(self, modelPath, id); };
     m_transcription =
         ChunkedTranscription::create(*m_deps.helper, url, m_language, id, ChunkPolicy::standard(), std::move(ready));
     setState(State::Recording);
@@ -258,11 +258,17 @@ QCoro::Task<> SpeechRecorder::loadModel(QString modelPath, QUuid id) {
     co_await std::move(load);
 }
 
-QCoro::Task<> SpeechRecorder::waitForLoad(QPointer<SpeechRecorder> self) {
+QCoro::Task<> SpeechRecorder::waitForLoad(QPointer<SpeechRecorder> self, QString modelPath, QUuid id) {
     if (!self || !self->m_loading)
         co_return;
     const SharedTask<void> loading = self->m_loading->task;
     co_await loading;
+    // A helper that has gone since (on its own, with none of this run's requests out) is
+    // started again for the chunk rather than failing a run that lost nothing to it.
+    if (!self || !self->isCurrent(id) || self->m_deps.helper->isLoaded())
+        co_return;
+    QCoro::Task<> reload = self->m_deps.helper->load(modelPath, id);
+    co_await std::move(reload);
 }
 
 QCoro::Task<> SpeechRecorder::beginHistory(RecordingHistoryStoring *history, QUuid id) {
@@ -345,7 +351,7 @@ QCoro::Task<> SpeechRecorder::judgeHelperFailure(QUuid id, std::shared_ptr<Chunk
     QPointer<SpeechRecorder> self(this);
     QCoro::Task<> settled = transcription->requestSettled();
     co_await std::move(settled);
-    if (!self || !isCurrent(id) || m_transcribed == id || transcription->hasText() || !transcription->isRequestFailed())
+    if (!self || !isCurrent(id) || m_transcribed == id || transcription->hasText() || !transcription->isHelperFailed())
         co_return;
     fail(Failure::Helper);
 }
@@ -419,9 +425,9 @@ QCoro::Task<> SpeechRecorder::process(QUuid id, ContinuousClock::time_point stop
         fail(Failure::Helper, error);
         co_return;
     }
-    // A request failed without an answer before any text existed: the helper failed the run
-    // (an answer, even an empty or incomplete one, is a transcript).
-    if (transcription->isRequestFailed() && !transcription->hasText()) {
+    // The helper could not be had or left a request unanswered before any text existed: it
+    // failed the run (an answer, even an empty or incomplete one, is a transcript).
+    if (transcription->isHelperFailed() && !transcription->hasText()) {
         fail(Failure::Helper);
         co_return;
     }

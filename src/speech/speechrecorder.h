@@ -162,7 +162,7 @@ private:
                         std::optional<QString> selectedDeviceID, CancellationToken token);
     QCoro::Task<> beginHistory(RecordingHistoryStoring *history, QUuid id);
     QCoro::Task<> loadModel(QString modelPath, QUuid id);
-    static QCoro::Task<> waitForLoad(QPointer<SpeechRecorder> self);
+    static QCoro::Task<> waitForLoad(QPointer<SpeechRecorder> self, QString modelPath, QUuid id);
     QCoro::Task<> judgeHelperFailure(QUuid id, std::shared_ptr<ChunkedTranscription> transcription);
     QCoro::Task<> process(QUuid id, ContinuousClock::time_point stoppedAt);
     QCoro::Task<> endOperation(QUuid id);

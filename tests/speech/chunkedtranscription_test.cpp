@@ -188,6 +188,7 @@ TEST_F(ChunkedTranscriptionTest, AnIncompleteChunkEndsTheTranscription) {
     EXPECT_EQ(result, (ChunkedTranscription::Result{"first half", false}));
     EXPECT_EQ(run->texts(), (QStringList{"first", " half "}));
     EXPECT_TRUE(run->isFailed());
+    EXPECT_FALSE(run->isHelperFailed()) << "an incomplete answer is still an answer";
 }
 
 TEST_F(ChunkedTranscriptionTest, FailuresKeepTheTextsGatheredSoFar) {
@@ -198,17 +199,19 @@ TEST_F(ChunkedTranscriptionTest, FailuresKeepTheTextsGatheredSoFar) {
         qint64 fileSamples;
         size_t calls;
         ChunkedTranscription::Result result;
+        bool helperFailed; // the helper, not the audio, ended it
     };
     const auto fails = std::make_exception_ptr(SpeechHelperError(SpeechHelperError::Kind::TimedOut));
     const std::vector<Case> cases = {
-        {"model load failed", loadFailed, {}, 1100000, 0, {"", false}},
+        {"model load failed", loadFailed, {}, 1100000, 0, {"", false}, true},
         {"helper failed on the second chunk",
          readyNow,
          {SpeechTranscription{"one", true, 0}, fails},
          1100000,
          2,
-         {"one", false}},
-        {"short file at the stop", readyNow, {}, 900000, 0, {"", false}},
+         {"one", false},
+         true},
+        {"short file at the stop", readyNow, {}, 900000, 0, {"", false}, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -220,6 +223,7 @@ TEST_F(ChunkedTranscriptionTest, FailuresKeepTheTextsGatheredSoFar) {
         EXPECT_EQ(test::run(run->finish(1100000)), c.result);
         EXPECT_EQ(helper.calls.size(), c.calls);
         EXPECT_TRUE(run->isFailed());
+        EXPECT_EQ(run->isHelperFailed(), c.helperFailed);
     }
 }
 

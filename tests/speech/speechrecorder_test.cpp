@@ -368,30 +368,30 @@ TEST_F(SpeechRecorderTest, AnEmptyAnswerBeforeTheHelperExitsIsStillTheTranscript
     EXPECT_TRUE(owner.transcript->complete);
 }
 
-// A helper failure reported while the run has no chunk request out belongs to no request of
-// this run: it is either late news of a helper that served an earlier run or of one already
-// replaced, and the run goes on. A helper that is really gone fails the run when it is asked
-// for the chunk.
+// A helper failure reported while the run has no chunk request out is no failure of the run:
+// it is late news of a helper that served an earlier run, or of one already replaced. A helper
+// that is really gone is started again for the chunk, and only a helper that cannot be had
+// fails the run.
 TEST_F(SpeechRecorderTest, AHelperFailureWithNoRequestOutIsJudgedByTheRunsOwnRequest) {
     struct Case {
         const char *name;
         bool whilePreparing; // reported during the start cue, else while recording
         bool helperGone;     // the helper is gone by the time the chunk is asked for
+        bool cannotStart;    // and it cannot be started again
         QStringList ownerCalls;
+        qsizetype loads; // the run's load requests
     };
+    const QStringList delivered{"willBegin", "transcript words 0", "ownershipDidEnd"};
     const std::vector<Case> cases = {
-        {"after an earlier run, while the next prepares",
-         true,
-         true,
-         {"willBegin", "transcript words 0", "ownershipDidEnd"}},
-        {"about a helper already replaced, while recording",
-         false,
-         false,
-         {"willBegin", "transcript words 0", "ownershipDidEnd"}},
-        {"the run's own helper, while recording between chunks",
+        {"after an earlier run, while the next prepares", true, true, false, delivered, 1},
+        {"about a helper already replaced, while recording", false, false, false, delivered, 1},
+        {"the run's own helper, while recording between chunks", false, true, false, delivered, 2},
+        {"the run's own helper, which cannot start again",
          false,
          true,
-         {"willBegin", "didFail helper", "willCancel", "didEnd failed", "ownershipDidEnd"}},
+         true,
+         {"willBegin", "didFail helper", "willCancel", "didEnd failed", "ownershipDidEnd"},
+         2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -403,6 +403,7 @@ TEST_F(SpeechRecorderTest, AHelperFailureWithNoRequestOutIsJudgedByTheRunsOwnReq
         ASSERT_TRUE(waitIdle());
         owner.calls.clear();
         owner.transcript.reset();
+        journal.entries.clear();
         LogCapture logs;
 
         if (c.whilePreparing) {
@@ -419,15 +420,19 @@ TEST_F(SpeechRecorderTest, AHelperFailureWithNoRequestOutIsJudgedByTheRunsOwnReq
             helper.loaded = !c.helperGone;
             emit helper.failed();
         }
+        if (c.cannotStart)
+            helper.loadError = std::make_exception_ptr(SpeechHelperError(SpeechHelperError::Kind::Unavailable));
         EXPECT_EQ(recorder->state(), State::Recording);
         capture.write(std::vector<float>(16000, 0.1f));
         recorder->stop();
         ASSERT_TRUE(waitUntil([&] { return owner.calls.endsWith("ownershipDidEnd"); }));
         EXPECT_EQ(owner.calls.join(" | "), c.ownerCalls.join(" | "));
+        EXPECT_EQ(journal.entries.count("helper.load"), c.loads);
         EXPECT_EQ(logs.contains("speech", LogLevel::Error, "Recording failed: helper, error none"),
                   c.ownerCalls.contains("didFail helper"));
         ASSERT_TRUE(waitIdle());
         helper.loaded = false;
+        helper.loadError = nullptr;
     }
 }
 
