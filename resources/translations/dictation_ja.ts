@@ -203,5 +203,55 @@
         <comment>How it works: recovering text that wasn't pasted, e.g. no text field was selected</comment>
         <translation>テキストがペーストされなかった場合は、メニューバーの Velmora アイコンをクリックし、「最後の文字起こしをコピー」を選んでください。</translation>
     </message>
+    <message>
+        <source>Transcript</source>
+        <comment>History entry section with the dictation's text</comment>
+        <translation>文字起こし</translation>
+    </message>
+    <message>
+        <source>Part of the recording couldn't be transcribed.</source>
+        <comment>History entry note above a partial transcript</comment>
+        <translation>録音の一部を文字起こしできませんでした。</translation>
+    </message>
+    <message>
+        <source>Transcription didn't finish.</source>
+        <comment>History entry note above the transcript of a failed run</comment>
+        <translation>文字起こしが完了しませんでした。</translation>
+    </message>
+    <message>
+        <source>Transcription failed.</source>
+        <comment>History entry note for a run without text</comment>
+        <translation>文字起こしに失敗しました。</translation>
+    </message>
+    <message>
+        <source>The recording was interrupted partway through.</source>
+        <comment>History entry note above the transcript of an interrupted recording</comment>
+        <translation>録音が途中で中断されました。</translation>
+    </message>
+    <message>
+        <source>The recording was interrupted before any words were transcribed.</source>
+        <comment>History entry note for an interrupted recording without text</comment>
+        <translation>文字起こしされる前に録音が中断されました。</translation>
+    </message>
+    <message>
+        <source>Pasted</source>
+        <comment>History entry: the text was pasted where the user was typing</comment>
+        <translation>ペースト済み</translation>
+    </message>
+    <message>
+        <source>Couldn't paste</source>
+        <comment>History entry: pasting the text failed</comment>
+        <translation>ペーストできませんでした</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <comment>History entry: plays the recording</comment>
+        <translation>再生</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <comment>History entry: stops the recording</comment>
+        <translation>停止</translation>
+    </message>
 </context>
 </TS>

@@ -391,5 +391,19 @@
         <comment>Menu item and button: show the History list</comment>
         <translation>履歴一覧を表示</translation>
     </message>
+    <message numerus="yes">
+        <source>%n words</source>
+        <comment>Count of an entry's words</comment>
+        <translation>
+            <numerusform>%n 語</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n characters</source>
+        <comment>Count of an entry's characters</comment>
+        <translation>
+            <numerusform>%n 文字</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>
