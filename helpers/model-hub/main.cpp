@@ -33,7 +33,8 @@ struct StandInFile {
 
 // The application's stand-in manifests give these sizes and the SHA-256 of these bytes.
 constexpr StandInFile kFiles[] = {
-    {"velmora-standin-speech.bin", "{\"backend\":\"stand-in\"}", 24u << 20},
+    // The speech script leaves the backend the application expects.
+    {"velmora-standin-speech.bin", "{}", 24u << 20},
     {"velmora-standin-writing.bin", "{\"tokenDelayMs\":20}", 48u << 20},
     {"velmora-standin-draft.bin", "{}", 4u << 20},
 };

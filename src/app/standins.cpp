@@ -32,7 +32,7 @@ bool usesStandInModels(const Defaults &defaults) {
 
 std::vector<ModelManifest> speechManifests(const QUrl &hub) {
     return {manifest(hub, QStringLiteral("speech"), QStringLiteral("velmora-standin-speech.bin"), 25165824,
-                     "8a8cc3e87ae832ceef22c87f336651523a939a720c9618efe27768ed77593fcc")};
+                     "e62b813051b3f82ee48183c42754f5644099ec7fe45f3dad90945597be7ac0ee")};
 }
 
 std::vector<ModelManifest> textManifests(const QUrl &hub) {

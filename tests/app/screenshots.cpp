@@ -107,6 +107,8 @@ int main(int argc, char **argv) {
                 save(&window, out + QStringLiteral("/wide-window-") + at + QStringLiteral(".png"));
                 window.resize(MainWindow::kDefaultSize);
             }
+            navigation.open(WorkspacePage::tool(WorkspaceTool::Dictation));
+            save(&window, out + QStringLiteral("/dictation-") + at + QStringLiteral(".png"));
             navigation.open(WorkspacePage::tool(WorkspaceTool::Summarize));
             saveWithMenu(window, commands.viewMenu(),
                          out + QStringLiteral("/view-menu-") + at + QStringLiteral(".png"));

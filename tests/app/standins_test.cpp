@@ -3,6 +3,7 @@
 #include "app/standins.h"
 #include "core/defaults.h"
 #include "platform/sleepinhibitor.h"
+#include "speech/speechhelperclient.h"
 #include "support/testsupport.h"
 
 #include <QProcess>
@@ -52,6 +53,15 @@ TEST(StandIns, ModelsDownloadFromTheStandInHubAndVerify) {
     const auto text = models.text().readyFileURLs();
     ASSERT_TRUE(text.has_value());
     EXPECT_TRUE(text->first().contains(QStringLiteral("/Models/StandIn/Text/velmora-standin-writing.bin")));
+    // The downloaded speech model loads in the stand-in speech engine.
+    const auto speech = models.speech().readyFileURLs();
+    ASSERT_TRUE(speech.has_value());
+    SpeechHelperClient helper(test::helperPath(SpeechHelperClient::kExecutableName));
+    const QString model =
+        speech->first().startsWith(QLatin1String("file:")) ? QUrl(speech->first()).toLocalFile() : speech->first();
+    EXPECT_NO_THROW(test::run(helper.load(model, QUuid::createUuid())));
+    EXPECT_TRUE(helper.isLoaded());
+    test::run(helper.terminate());
     // The real manifests stay as they are.
     EXPECT_NE(LocalModels::Setup::standard(defaults).speechManifests.front().filename,
               StandIns::speechManifests(QUrl(hub.url())).front().filename);
