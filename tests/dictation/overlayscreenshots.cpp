@@ -65,7 +65,8 @@ int main(int argc, char **argv) {
             DictationOverlay overlay(deps);
             overlay.showPreviewIfRequested();
             settle(700);
-            const QString path = out + QStringLiteral("/overlay-%1-%2.png").arg(QLatin1String(state), QLatin1String(language));
+            const QString path =
+                out + QStringLiteral("/overlay-%1-%2.png").arg(QLatin1String(state), QLatin1String(language));
             QGuiApplication::primaryScreen()->grabWindow(0).save(path);
             std::printf("%s\n", qPrintable(path));
         }
