@@ -2,10 +2,12 @@
 
 #include "dictation/dictationpill.h"
 #include "platform/floatingwindows.h"
+#include "ui/environment.h"
 
 #include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
 #include <QLayout>
+#include <QPainter>
 
 namespace velmora {
 
@@ -75,8 +77,20 @@ void DictationPanel::resizeEvent(QResizeEvent *event) {
         m_content->setGeometry(rect());
 }
 
+void DictationPanel::paintEvent(QPaintEvent *) {
+    // A shaped window shows no shadow, and the pill's soft edge would blend into black: the
+    // capsule's own colour lies under it instead.
+    if (!isShaped())
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), Environment::color(this, ColorName::SurfaceContent));
+}
+
 void DictationPanel::updateShape() {
-    if (!m_content || m_windows.isCompositing()) {
+    const bool shaped = m_content && !m_windows.isCompositing();
+    if (m_content)
+        m_content->pill()->setShadowless(shaped);
+    if (!shaped) {
         clearMask();
         return;
     }

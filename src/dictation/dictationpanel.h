@@ -30,8 +30,12 @@ public:
     // Shows the panel without activating anything and asks to keep it above every window.
     void orderFront();
 
+    // Cut to the pill's shape (no compositing manager).
+    bool isShaped() const { return !mask().isEmpty(); }
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void updateShape();

@@ -122,6 +122,11 @@ void DictationPill::setIncreasedContrast(bool increased) {
     update();
 }
 
+void DictationPill::setShadowless(bool shadowless) {
+    m_shadowless = shadowless;
+    update();
+}
+
 void DictationPill::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -131,7 +136,7 @@ void DictationPill::paintEvent(QPaintEvent *) {
     painter.setBrush(Environment::color(this, ColorName::SurfaceContent));
     painter.drawRoundedRect(capsule, radius, radius);
     QColor border = Environment::color(this, ColorName::TextPrimary);
-    border.setAlphaF(m_increasedContrast ? 0.55f : 0.08f);
+    border.setAlphaF(m_increasedContrast ? 0.55f : (m_shadowless ? 0.3f : 0.08f));
     painter.setPen(QPen(border, 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(capsule.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
@@ -161,6 +166,8 @@ bool DictationPanelRoot::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void DictationPanelRoot::paintEvent(QPaintEvent *) {
+    if (m_pill->isShadowless())
+        return;
     // A soft shadow under the capsule: stacked rings of faint black approximate the blur.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

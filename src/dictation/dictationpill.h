@@ -36,6 +36,9 @@ public:
     DictationProgressText *line() const { return m_line; }
     // Increased contrast: a stronger border.
     void setIncreasedContrast(bool increased);
+    // Without its shadow (a window that cannot show one) the border carries the outline.
+    void setShadowless(bool shadowless);
+    bool isShadowless() const { return m_shadowless; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -56,6 +59,7 @@ private:
     std::function<double()> m_level;
     OverlayClock &m_clock;
     bool m_increasedContrast = false;
+    bool m_shadowless = false;
     QPointer<QWidget> m_child;
     DictationWaveform *m_waveform = nullptr;
     DictationProgressText *m_line = nullptr;

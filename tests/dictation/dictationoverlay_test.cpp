@@ -194,8 +194,9 @@ TEST_F(OverlayTest, ThePanelNeverTakesFocusLetsClicksThroughAndFloatsEverywhere)
     EXPECT_TRUE(windows.kept.contains(static_cast<quint64>(panel->winId())));
     EXPECT_EQ(panel->size(), QSize(480, 84));
     EXPECT_EQ(panel->accessibleName(), QStringLiteral("Dictation"));
-    // Composited: nothing cut away.
+    // Composited: nothing cut away, and the pill casts its shadow.
     EXPECT_TRUE(panel->mask().isEmpty());
+    EXPECT_FALSE(panel->content()->pill()->isShadowless());
 }
 
 TEST_F(OverlayTest, WithoutACompositorThePanelIsCutToThePill) {
@@ -208,6 +209,7 @@ TEST_F(OverlayTest, WithoutACompositorThePanelIsCutToThePill) {
     EXPECT_EQ(pill.left() + pill.width() / 2, 240);
     EXPECT_EQ(panel->mask().boundingRect(), pill);
     EXPECT_FALSE(panel->mask().contains(QPoint(10, 10)));
+    EXPECT_TRUE(panel->content()->pill()->isShadowless());
 }
 
 TEST_F(OverlayTest, ThePanelSitsAtTheBottomCentreOfTheScreenUnderThePointer) {
