@@ -5,7 +5,7 @@
 #include "support/testsupport.h"
 #include "xvfbserver.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ int main(int argc, char **argv) {
     }
     int result = 0;
     {
-        QGuiApplication app(argc, argv);
+        QApplication app(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
         velmora::test::installListeners();
         result = RUN_ALL_TESTS();
