@@ -223,7 +223,7 @@ QCoro::Task<> AppServices::libraryHandedOff() const {
 QCoro::Task<> AppServices::openLibrary() {
     QPointer<AppServices> self(this);
     // The opening (folders, connection, backup, migrations) runs on the Library's own thread.
-    auto opening = Library::openAsync(m_options.libraryRoot);
+    auto opening = Library::openAsync(m_options.libraryRoot, m_options.libraryBusyWait);
     std::shared_ptr<Library> library = co_await std::move(opening);
     if (!self)
         co_return;

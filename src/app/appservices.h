@@ -53,6 +53,8 @@ public:
     struct Options {
         // Where the Library lives; tests point it at a temporary folder.
         QString libraryRoot = Library::defaultRoot();
+        // How long the Library waits for a lock another program holds.
+        std::chrono::milliseconds libraryBusyWait = Library::kBusyWait;
         // The system's preferred interface languages, most preferred first.
         std::function<QStringList()> preferredLanguages;
         // The helper programs and their timings.

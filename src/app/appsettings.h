@@ -13,5 +13,8 @@ inline const SettingKey<bool> kShowInMenuBar{QStringLiteral("showInMenuBar"), tr
 inline const SettingKey<QString> kModelManifests{QStringLiteral("modelManifests"), QString()};
 // Launch setting: a sound file played in real time as the only microphone.
 inline const SettingKey<QString> kMicrophoneFile{QStringLiteral("microphoneFile"), QString()};
+// Launch setting: milliseconds the Library waits for a lock another program holds (0: the usual
+// wait). Tests that hold the lock lengthen it, so a loaded machine cannot end the wait early.
+inline const SettingKey<qint64> kLibraryBusyWaitMs{QStringLiteral("libraryBusyWaitMs"), 0};
 
 } // namespace velmora

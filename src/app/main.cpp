@@ -6,6 +6,7 @@
 #include "app/applifetime.h"
 #include "app/appplatform.h"
 #include "app/appservices.h"
+#include "app/appsettings.h"
 #include "app/mainwindow.h"
 #include "app/menubarcontent.h"
 #include "app/singleinstance.h"
@@ -30,8 +31,10 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <limits>
 #include <unistd.h>
 
 using namespace velmora;
@@ -64,7 +67,10 @@ int main(int argc, char **argv) {
     StandIns::logInUse(defaults, platform);
     SessionEvents *sessionEvents = platform.sessionEvents.get();
 
-    AppServices services(defaults, std::move(platform), AppServices::Options{});
+    AppServices::Options options;
+    if (const qint64 wait = defaults.get(kLibraryBusyWaitMs); wait > 0)
+        options.libraryBusyWait = std::chrono::milliseconds(std::min<qint64>(wait, std::numeric_limits<int>::max()));
+    AppServices services(defaults, std::move(platform), std::move(options));
 
     AppLifetime lifetime(services.lifetime(), defaults);
     lifetime.setPreludeSteps({{QStringLiteral("library"), [&services] { return services.libraryHandedOff(); }}});

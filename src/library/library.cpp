@@ -79,7 +79,8 @@ SQLite::Database &Library::database(Connection &connection) {
     return connection.db;
 }
 
-Library::Library(QString root) : m_root(std::move(root)), m_executor(std::make_unique<SerialExecutor>("library.db")) {}
+Library::Library(QString root, std::chrono::milliseconds busyWait)
+    : m_root(std::move(root)), m_busyWait(busyWait), m_executor(std::make_unique<SerialExecutor>("library.db")) {}
 
 QString Library::defaultRoot() {
     return Paths::libraryFolder();
@@ -96,8 +97,8 @@ std::shared_ptr<Library> Library::open(const QString &root) {
     return library;
 }
 
-QCoro::Task<std::shared_ptr<Library>> Library::openAsync(QString root) {
-    std::shared_ptr<Library> library(new Library(root));
+QCoro::Task<std::shared_ptr<Library>> Library::openAsync(QString root, std::chrono::milliseconds busyWait) {
+    std::shared_ptr<Library> library(new Library(root, busyWait));
     Library *raw = library.get();
     auto opening = library->m_executor->run([raw] { raw->openOnConnectionThread(); });
     co_await std::move(opening);
@@ -152,7 +153,7 @@ void Library::openOnConnectionThread() {
             connection = std::make_shared<Connection>(databasePath());
             SQLite::Database &db = connection->db;
             db.exec("PRAGMA foreign_keys = ON");
-            db.setBusyTimeout(5000);
+            db.setBusyTimeout(int(m_busyWait.count()));
             db.exec("PRAGMA secure_delete = ON");
             // Room for the search index's busiest pages: searches as the user types read them
             // again and again.

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUuid>
+#include <chrono>
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Exception.h>
@@ -59,7 +60,10 @@ public:
 
     // Opens the Library at root without blocking the calling (main) thread: the opening runs on
     // the connection's own thread. Never fails; look at status().
-    static QCoro::Task<std::shared_ptr<Library>> openAsync(QString root);
+    // busyWait is how long a statement waits for a lock another connection or program holds.
+    static constexpr std::chrono::milliseconds kBusyWait{5'000};
+    static QCoro::Task<std::shared_ptr<Library>> openAsync(QString root,
+                                                           std::chrono::milliseconds busyWait = kBusyWait);
     // The same, blocking the caller until the opening is done; any thread may open it. Each
     // result resumes its awaiter on the awaiter's own thread.
     static std::shared_ptr<Library> open(const QString &root);
@@ -143,7 +147,7 @@ public:
 private:
     struct Connection;
 
-    explicit Library(QString root);
+    explicit Library(QString root, std::chrono::milliseconds busyWait = kBusyWait);
     // The opening sequence; runs on the connection's thread.
     void openOnConnectionThread();
     void backUpBeforeMigrating(SQLite::Database &db);
@@ -227,6 +231,7 @@ private:
     static SQLite::Database &database(Connection &connection);
 
     QString m_root;
+    std::chrono::milliseconds m_busyWait;
     Status m_status = Status::unavailable(UnavailableReason::Other);
     std::shared_ptr<Connection> m_connection;
     std::unique_ptr<SerialExecutor> m_executor;
