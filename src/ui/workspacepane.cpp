@@ -74,8 +74,13 @@ void WorkspacePane::setNotes(const QStringList &notes) {
 }
 
 void WorkspacePane::setCount(const std::optional<QString> &count) {
+    // A count that only changes its text (every keystroke of a source) keeps its label.
+    const bool relabel = m_count && count && !m_footerLabels.isEmpty();
     m_count = count;
-    rebuildFooter();
+    if (relabel)
+        m_footerLabels.first()->setText(*count);
+    else
+        rebuildFooter();
 }
 
 void WorkspacePane::rebuildFooter() {

@@ -134,3 +134,27 @@ TEST(SetupBanner, LongMessagesWrapAndTheLinkKeepsItsPlace) {
         EXPECT_EQ(banner.symbolPointSize(), symbols[position(size)]);
     }
 }
+
+// The footer: the count first, then the notes; a count that only changes its text keeps its
+// label (a source pane's count changes on every keystroke).
+TEST(WorkspacePane, FooterShowsTheCountThenTheNotesAndRelabelsACountInPlace) {
+    WorkspacePane pane(new StyledLabel(QStringLiteral("Text"), Typography::BodyEmphasis), new QWidget);
+    const auto texts = [&] {
+        QStringList shown;
+        for (StyledLabel *label : pane.footer()->findChildren<StyledLabel *>(Qt::FindDirectChildrenOnly))
+            shown.append(label->text());
+        return shown;
+    };
+    pane.setNotes({QStringLiteral("Edited")});
+    EXPECT_EQ(texts(), QStringList{"Edited"});
+    pane.setCount(QStringLiteral("12 characters"));
+    EXPECT_EQ(texts(), (QStringList{"12 characters", "Edited"}));
+    StyledLabel *count = pane.footer()->findChildren<StyledLabel *>(Qt::FindDirectChildrenOnly).first();
+    pane.setCount(QStringLiteral("13 characters"));
+    EXPECT_EQ(texts(), (QStringList{"13 characters", "Edited"}));
+    EXPECT_EQ(pane.footer()->findChildren<StyledLabel *>(Qt::FindDirectChildrenOnly).first(), count);
+    pane.setCount(std::nullopt);
+    EXPECT_EQ(texts(), QStringList{"Edited"});
+    pane.setNotes({});
+    EXPECT_TRUE(texts().isEmpty());
+}

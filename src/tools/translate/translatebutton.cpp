@@ -35,15 +35,19 @@ QString TranslateButton::keyHint() {
 }
 
 void TranslateButton::refresh() {
+    // Called on every keystroke: only real changes reach the button.
     const bool running = m_session.isRunning();
-    if (running) {
-        setText(QCoreApplication::translate("Translate", "Stop", "Button that stops a running translation"));
-        setSymbol(QStringLiteral("stop.fill"));
-    } else {
-        setText(QCoreApplication::translate("Translate", "Translate", "Button that starts a translation"));
-        setSymbol(QString());
-    }
-    setEnabled(running || (m_session.canTranslate() && m_model.isReady()));
+    const QString title =
+        running ? QCoreApplication::translate("Translate", "Stop", "Button that stops a running translation")
+                : QCoreApplication::translate("Translate", "Translate", "Button that starts a translation");
+    if (title != text())
+        setText(title);
+    const QString symbolName = running ? QStringLiteral("stop.fill") : QString();
+    if (symbolName != symbol())
+        setSymbol(symbolName);
+    const bool enabled = running || (m_session.canTranslate() && m_model.isReady());
+    if (enabled != isEnabled())
+        setEnabled(enabled);
 }
 
 void TranslateButton::act() {
