@@ -7,6 +7,7 @@
 #include "dictation/dictationpill.h"
 #include "dictation/dictationsettings.h"
 #include "dictation/overlayclock.h"
+#include "ui/textsizeenvironment.h"
 
 #include <QAccessible>
 #include <QCursor>
@@ -142,8 +143,11 @@ void DictationOverlay::show(DictationPanelRoot *root, bool run) {
     }
     if (!m_screen)
         m_screen = m_deps.screens.primary();
-    if (!m_panel)
+    if (!m_panel) {
         m_panel = std::make_unique<DictationPanel>(*m_deps.windows);
+        // The user's Reduce Motion setting reaches the pill; its text keeps the standard size.
+        new TextSizeEnvironment(m_panel.get(), *m_deps.defaults);
+    }
     // A pill still on screen keeps its content, except that a run replaces a message: the run's
     // own pill must show at once.
     if (!m_panel->isVisible() || (run && !m_showsRun)) {

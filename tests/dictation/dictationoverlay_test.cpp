@@ -12,6 +12,8 @@
 #include "dictation/dictationwaveform.h"
 #include "dictation/overlayclock.h"
 #include "platform/floatingwindows.h"
+#include "ui/environment.h"
+#include "ui/uisettings.h"
 
 #include <QApplication>
 
@@ -292,6 +294,18 @@ TEST_F(OverlayTest, ThePreviewShowsTheNamedPillForGood) {
         EXPECT_EQ(overlay().isVisible(), c.content.has_value());
         EXPECT_TRUE(announced.isEmpty());
     }
+}
+
+TEST_F(OverlayTest, ThePillFollowsReduceMotionAndKeepsTheStandardTextSize) {
+    defaults.set(kReduceMotion, true);
+    defaults.set(kTextSize, toString(TextSize::Largest));
+    defaults.setString(kDictationOverlayPreview.name, QStringLiteral("transcribing"));
+    overlay().showPreviewIfRequested();
+    ASSERT_NE(pill()->line(), nullptr);
+    EXPECT_FALSE(pill()->line()->isAnimated());
+    EXPECT_EQ(Environment::textSize(pill()), TextSize::Standard);
+    defaults.set(kReduceMotion, false);
+    EXPECT_TRUE(pill()->line()->isAnimated());
 }
 
 TEST_F(OverlayTest, TheListeningPreviewAnimatesFromItsSyntheticLevel) {
