@@ -1,6 +1,7 @@
 #include "llm/chatwire.h"
 
 #include "core/error.h"
+#include "core/jsonfield.h"
 #include "llm/llmservererror.h"
 
 #include <QJsonArray>
@@ -9,7 +10,6 @@
 #include <QJsonValue>
 
 #include <cmath>
-#include <limits>
 #include <type_traits>
 
 namespace velmora {
@@ -75,26 +75,10 @@ bool present(const QJsonObject &object, QLatin1StringView key) {
 // another type is a decoding failure.
 template <typename T>
 std::optional<T> field(const QJsonObject &object, QLatin1StringView key) {
-    if (!present(object, key))
-        return std::nullopt;
-    const QJsonValue v = object.value(key);
-    if constexpr (std::is_same_v<T, QString>) {
-        if (v.isString())
-            return v.toString();
-    } else if constexpr (std::is_same_v<T, QJsonObject>) {
-        if (v.isObject())
-            return v.toObject();
-    } else if constexpr (std::is_same_v<T, QJsonArray>) {
-        if (v.isArray())
-            return v.toArray();
-    } else {
-        static_assert(std::is_same_v<T, qint64>);
-        const double d = v.toDouble();
-        if (v.isDouble() && d == std::floor(d) && d >= double(std::numeric_limits<qint64>::min()) &&
-            d < double(std::numeric_limits<qint64>::max()))
-            return qint64(d);
-    }
-    shapeError("a value of another type");
+    std::optional<T> value;
+    if (jsonfield::read(object, key, value) == jsonfield::Read::WrongType)
+        shapeError("a value of another type");
+    return value;
 }
 
 QJsonObject elementObject(const QJsonValue &v) {

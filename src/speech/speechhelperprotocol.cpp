@@ -1,5 +1,6 @@
 #include "speech/speechhelperprotocol.h"
 
+#include "core/jsonfield.h"
 #include "speech/speechhelping.h"
 
 #include <QJsonDocument>
@@ -99,51 +100,11 @@ QByteArray SpeechHelperRequest::encode() const {
     return out;
 }
 
-namespace {
-
-// The outcome of reading one member: absent (missing or null), a value, or the wrong type.
-enum class Read { Absent, Value, WrongType };
-
-Read readString(const QJsonObject &o, const char *key, std::optional<QString> &out) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return Read::Absent;
-    if (!v.isString())
-        return Read::WrongType;
-    out = v.toString();
-    return Read::Value;
-}
-
-Read readInteger(const QJsonObject &o, const char *key, std::optional<qint64> &out) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return Read::Absent;
-    if (!v.isDouble())
-        return Read::WrongType;
-    // Integers that fit 64 bits are kept exactly; anything with a fraction or out of range is not one.
-    const QVariant variant = v.toVariant();
-    if (variant.typeId() == QMetaType::LongLong) {
-        out = variant.toLongLong();
-        return Read::Value;
-    }
-    const double d = v.toDouble();
-    if (!std::isfinite(d) || d != std::trunc(d) || d < -9.2233720368547758e18 || d >= 9.2233720368547758e18)
-        return Read::WrongType;
-    out = qint64(d);
-    return Read::Value;
-}
-
-Read readBool(const QJsonObject &o, const char *key, std::optional<bool> &out) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return Read::Absent;
-    if (!v.isBool())
-        return Read::WrongType;
-    out = v.toBool();
-    return Read::Value;
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
+using jsonfield::Read;
+using jsonfield::readBool;
+using jsonfield::readInteger;
+using jsonfield::readString;
 
 std::optional<SpeechHelperResponse> SpeechHelperResponse::decode(QByteArrayView line) {
     QJsonParseError error{};
@@ -154,13 +115,14 @@ std::optional<SpeechHelperResponse> SpeechHelperResponse::decode(QByteArrayView 
     SpeechHelperResponse r;
     std::optional<qint64> v;
     std::optional<QString> type;
-    if (readInteger(o, "v", v) != Read::Value || readString(o, "type", type) != Read::Value)
+    if (readInteger(o, "v"_L1, v) != Read::Value || readString(o, "type"_L1, type) != Read::Value)
         return std::nullopt;
     r.v = *v;
     r.type = *type;
-    if (readString(o, "id", r.id) == Read::WrongType || readString(o, "backend", r.backend) == Read::WrongType ||
-        readInteger(o, "status", r.status) == Read::WrongType || readString(o, "text", r.text) == Read::WrongType ||
-        readBool(o, "complete", r.complete) == Read::WrongType)
+    if (readString(o, "id"_L1, r.id) == Read::WrongType || readString(o, "backend"_L1, r.backend) == Read::WrongType ||
+        readInteger(o, "status"_L1, r.status) == Read::WrongType ||
+        readString(o, "text"_L1, r.text) == Read::WrongType ||
+        readBool(o, "complete"_L1, r.complete) == Read::WrongType)
         return std::nullopt;
     return r;
 }

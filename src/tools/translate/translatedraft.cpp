@@ -1,8 +1,8 @@
 #include "tools/translate/translatedraft.h"
 
+#include "core/jsonfield.h"
 #include "core/uuid.h"
 #include "library/libraryerror.h"
-#include "tools/translate/jsonfield.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #include "tools/translate/translatemeasurements.h"
 
+#include "core/jsonfield.h"
 #include "library/texttaskhistory.h"
-#include "tools/translate/jsonfield.h"
 
 #include <QJsonDocument>
 
