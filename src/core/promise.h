@@ -20,6 +20,10 @@ template <typename T>
 using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
 }
 
+// The coroutine rule (GCC 12): a lambda or a braced aggregate built inside a co_await expression
+// is destroyed twice when the awaited task throws. Make such a task first, as a named local, and
+// await the local: `auto task = f([x] { ... }); co_await std::move(task);`.
+
 // A value that is set once, from any thread, and can be awaited by any number of coroutines.
 // An awaiter always resumes on the thread that awaited, through a call queued to that thread's
 // event loop, never inside resolve() or reject(). Every copy of a Promise is a handle of its

@@ -34,8 +34,6 @@ QCoro::Task<RaceResult<T>> raceBudget(std::chrono::milliseconds budget,
     std::optional<detail::Stored<T>> value;
 
     auto runner = [&]() -> QCoro::Task<> {
-        // The task is made outside the try block: GCC 12 may destroy temporaries of a
-        // co_await expression twice when they live inside one.
         auto task = work(inner.token());
         try {
             if constexpr (std::is_void_v<T>) {

@@ -121,7 +121,7 @@ QCoro::Task<std::optional<TranscriptCleanup::Result>> TranscriptCleanup::run(LLM
     TextGenerating *model = &llm;
     std::function<QCoro::Task<std::optional<Result>>(CancellationToken)> work =
         [model, request](CancellationToken inner) { return completeOnce(model, request, inner); };
-    // Made outside the try block (GCC 12 destroys co_await temporaries inside one twice).
+    // Made first and awaited as a local (the coroutine rule in core/promise.h).
     QCoro::Task<RaceResult<std::optional<Result>>> race =
         raceBudget<std::optional<Result>>(timeout, std::move(work), std::move(token));
     try {

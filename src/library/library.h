@@ -215,8 +215,7 @@ private:
                 interruption.rethrow(std::current_exception());
             }
         };
-        // The awaited task is a named local: GCC 12 destroys the temporaries of a co_await
-        // expression twice when the awaited task throws.
+        // A named task, awaited as a local (the coroutine rule in core/promise.h).
         auto running = m_executor->run(std::move(job));
         if constexpr (std::is_void_v<R>) {
             co_await std::move(running);

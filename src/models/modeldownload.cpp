@@ -146,8 +146,8 @@ QCoro::Task<> ModelDownload::run(CancellationToken token) const {
             removeFile(info.filePath());
     }
 
-    // GCC 12 mishandles objects that live inside a try block across a suspension, so every
-    // task and promise is made before its try block.
+    // Every task given a lambda is made first and awaited as a local (the coroutine rule in
+    // core/promise.h).
     std::exception_ptr failure;
     QStringList parts;
     auto fetching = downloadParts(token);

@@ -221,7 +221,7 @@ QCoro::Task<> ModelStore::verification(QPointer<ModelStore> self, std::shared_pt
     std::exception_ptr error;
     std::vector<ModelFingerprint> fingerprints;
     const CancellationToken token = op->source.token();
-    // Made before the try block: GCC 12 mishandles objects living in one across a suspension.
+    // Made first and awaited as a local (the coroutine rule in core/promise.h).
     auto hashing = runInBackground([pairs, token] {
         std::vector<ModelFingerprint> out;
         for (const auto &[path, manifest] : pairs)

@@ -347,7 +347,7 @@ RecordingHistoryCore::archiveStagedAudio(QUuid taskId, bool keepRawOnFailure) {
     const QString name = QStringLiteral("Assets/") + uuidString(taskId) + QLatin1Char('/') + newUuidString();
     const QString destination = absolutePath(name + QStringLiteral(".m4a"));
     std::exception_ptr conversionError;
-    // Made outside the try block: GCC 12 may destroy temporaries of a co_await expression twice.
+    // Made first and awaited as a local (the coroutine rule in core/promise.h).
     RecordingEncoder encode = m_encode;
     Promise<qint64> converting =
         runInBackground([encode, staged, destination] { return encode(staged, destination); }, QThread::LowPriority);

@@ -10,8 +10,8 @@ namespace velmora {
 namespace {
 
 // Awaits a task and drops its failure.
-// (Coroutines called with arguments are made first and awaited as a named task: GCC 12
-// destroys the argument temporaries of a co_await expression wrongly.)
+// (Tasks given a lambda are made first and awaited as a local: the coroutine rule in
+// core/promise.h.)
 QCoro::Task<> settle(SharedTask<void> task) {
     try {
         co_await task;

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -111,4 +112,37 @@ TEST(Promise, ASettledPromiseKeepsItsValueAfterTheProducersGo) {
     Resumption r;
     test::run(awaitAndRecord(std::move(awaiter), &r));
     EXPECT_EQ(r.value, 3);
+}
+
+namespace {
+
+struct Probe {
+    static inline int made = 0;
+    static inline int destroyed = 0;
+    Probe() { ++made; }
+    Probe(const Probe &) { ++made; }
+    Probe(Probe &&) noexcept { ++made; }
+    ~Probe() { ++destroyed; }
+};
+
+QCoro::Task<int> failing(std::function<int()> f) {
+    throw std::runtime_error("failed");
+    co_return f();
+}
+
+QCoro::Task<> awaitNamedTask() {
+    Probe probe;
+    auto task = failing([probe] { return 1; });
+    co_await std::move(task);
+}
+
+} // namespace
+
+// Pins the compiler fault behind the coroutine rule (core/promise.h): written as
+// `co_await failing([probe] { ... })`, the lambda is destroyed twice and the counts disagree.
+TEST(CoroutineRule, ALambdaForAThrowingTaskIsDestroyedOnceWhenTheTaskIsNamed) {
+    Probe::made = 0;
+    Probe::destroyed = 0;
+    EXPECT_THROW(test::run(awaitNamedTask()), std::runtime_error);
+    EXPECT_EQ(Probe::destroyed, Probe::made);
 }
