@@ -18,10 +18,12 @@
         <comment>Source language menu item and label</comment>
         <translation>言語を自動検出</translation>
     </message>
-    <message>
-        <source>%1 characters</source>
+    <message numerus="yes">
+        <source>%n characters</source>
         <comment>Character count of the source</comment>
-        <translation>%1 文字</translation>
+        <translation>
+            <numerusform>%n 文字</numerusform>
+        </translation>
     </message>
     <message>
         <source>%1 / %2 characters</source>
@@ -38,10 +40,12 @@
         <comment>Result pane note while translating</comment>
         <translation>翻訳中…</translation>
     </message>
-    <message>
-        <source>%1 words</source>
+    <message numerus="yes">
+        <source>%n words</source>
         <comment>Result pane word count</comment>
-        <translation>%1 語</translation>
+        <translation>
+            <numerusform>%n 語</numerusform>
+        </translation>
     </message>
     <message>
         <source>The translation didn't finish. Try again.</source>
@@ -162,19 +166,6 @@
         <source>Download in Settings</source>
         <comment>Banner link to Settings &gt; Models</comment>
         <translation>設定でダウンロード</translation>
-    </message>
-</context>
-<context>
-    <name>Workspace</name>
-    <message>
-        <source>%1 words</source>
-        <comment>Word count of a History entry's text</comment>
-        <translation>%1 語</translation>
-    </message>
-    <message>
-        <source>%1 characters</source>
-        <comment>Character count of a History entry's Japanese text</comment>
-        <translation>%1 文字</translation>
     </message>
 </context>
 </TS>

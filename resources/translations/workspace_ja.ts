@@ -142,9 +142,9 @@
         <translation>進む</translation>
     </message>
     <message>
-        <source>Go</source>
+        <source>&amp;Go</source>
         <comment>Menu title: Back and Forward</comment>
-        <translation>移動</translation>
+        <translation>移動(&amp;G)</translation>
     </message>
     <message>
         <source>Previous Sidebar Item</source>

@@ -100,15 +100,14 @@ void AppLanguage::applyTranslators() {
         QCoreApplication::removeTranslator(translator.get());
     m_translators.clear();
     QLocale::setDefault(formattingLocale());
-    if (!isJapanese()) {
-        // Removing the translators already told every widget; nothing more to load.
-        return;
+    // English texts are the sources themselves; its small tables only hold the singular of counts.
+    QStringList files = translationFiles(isJapanese() ? QStringLiteral("ja") : QStringLiteral("en"));
+    if (isJapanese()) {
+        // Qt's own texts (standard dialogs, context menus of text fields).
+        const QString qtBase = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm");
+        if (QFile::exists(qtBase))
+            files.prepend(qtBase);
     }
-    QStringList files = translationFiles(QStringLiteral("ja"));
-    // Qt's own texts (standard dialogs, context menus of text fields).
-    const QString qtBase = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm");
-    if (QFile::exists(qtBase))
-        files.prepend(qtBase);
     for (const QString &file : files) {
         auto translator = std::make_unique<QTranslator>();
         if (!translator->load(file))

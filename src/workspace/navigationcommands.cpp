@@ -69,7 +69,7 @@ void NavigationCommands::changeEvent(QEvent *event) {
 }
 
 void NavigationCommands::retranslate() {
-    setTitle(QCoreApplication::translate("Workspace", "Go", "Menu title: Back and Forward"));
+    setTitle(QCoreApplication::translate("Workspace", "&Go", "Menu title: Back and Forward"));
     m_back->setText(backTitle());
     m_forward->setText(forwardTitle());
     m_previous->setText(QCoreApplication::translate("Workspace", "Previous Sidebar Item",

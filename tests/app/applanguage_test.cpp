@@ -142,3 +142,29 @@ TEST(AppLanguage, SwitchingRetranslatesALiveWindow) {
     ASSERT_TRUE(test::waitUntil([&] { return commands.fileMenu()->title() == QStringLiteral("&File"); }));
     EXPECT_EQ(commands.checkForUpdatesAction()->text(), QStringLiteral("Check for Updates…"));
 }
+
+// Counts read in the singular for one in English, and keep their one form in Japanese.
+TEST(AppLanguage, CountsAgreeWithTheirNumberInEachLanguage) {
+    Defaults defaults{QString()};
+    AppLanguage language(defaults, [] { return languages({"en-US"}); });
+    language.setPreference(AppLanguage::Preference::English);
+    struct Case {
+        const char *context, *source, *comment, *one, *five, *japanese;
+    };
+    const Case cases[] = {
+        {"Workspace", "%n words", "Count of an entry's words", "1 word", "5 words", "1 語"},
+        {"Workspace", "%n characters", "Count of an entry's characters", "1 character", "5 characters", "1 文字"},
+        {"Translate", "%n characters", "Character count of the source", "1 character", "5 characters", "1 文字"},
+        {"Translate", "%n words", "Result pane word count", "1 word", "5 words", "1 語"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.context) + " " + c.source);
+        EXPECT_EQ(QCoreApplication::translate(c.context, c.source, c.comment, 1), QString::fromUtf8(c.one));
+        EXPECT_EQ(QCoreApplication::translate(c.context, c.source, c.comment, 5), QString::fromUtf8(c.five));
+    }
+    language.setPreference(AppLanguage::Preference::Japanese);
+    for (const Case &c : cases)
+        EXPECT_EQ(QCoreApplication::translate(c.context, c.source, c.comment, 1), QString::fromUtf8(c.japanese))
+            << c.context << " " << c.source;
+    language.setPreference(AppLanguage::Preference::English);
+}

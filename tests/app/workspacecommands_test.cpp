@@ -56,7 +56,7 @@ protected:
 TEST_F(WorkspaceCommandsTest, TheGoMenuIsInTheMenuBarAndMoves) {
     EXPECT_EQ(menuTitles(), (QStringList{"fileMenu", "editMenu", "viewMenu", "goMenu", "helpMenu"}));
     NavigationCommands *go = workspace.goMenu();
-    EXPECT_EQ(go->title(), QStringLiteral("Go"));
+    EXPECT_EQ(go->title(), QStringLiteral("&Go"));
     EXPECT_EQ(go->backAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
     EXPECT_FALSE(go->backAction()->isEnabled());
 
@@ -136,7 +136,7 @@ TEST_F(WorkspaceCommandsTest, TitlesFollowTheLanguage) {
     ASSERT_EQ(window.windowTitle(), QStringLiteral("History"));
 
     language.setPreference(AppLanguage::Preference::Japanese);
-    ASSERT_TRUE(test::waitUntil([&] { return workspace.goMenu()->title() == QStringLiteral("移動"); }))
+    ASSERT_TRUE(test::waitUntil([&] { return workspace.goMenu()->title() == QStringLiteral("移動(&G)"); }))
         << workspace.goMenu()->title().toStdString();
     EXPECT_EQ(workspace.toggleSidebarAction()->text(), QStringLiteral("サイドバーを隠す"));
     EXPECT_EQ(workspace.settingsAction()->text(), QStringLiteral("設定…"));

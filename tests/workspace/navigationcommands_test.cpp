@@ -37,7 +37,7 @@ protected:
 } // namespace
 
 TEST_F(NavigationCommandsTest, ItemsShortcutsAndPinnedTools) {
-    EXPECT_EQ(menu.title(), "Go");
+    EXPECT_EQ(menu.title(), "&Go");
     EXPECT_EQ(titles(menu), (QStringList{"Back", "Forward", "—", "Previous Sidebar Item", "Next Sidebar Item", "—",
                                          "Dictation", "OCR", "Translate"}));
     EXPECT_EQ(menu.backAction()->shortcut(), QKeySequence("Ctrl+["));
@@ -107,10 +107,10 @@ TEST_F(NavigationCommandsTest, SwitchingTheLanguageRenamesTheMenu) {
     ASSERT_TRUE(japanese.load(":/translations/workspace_ja.qm"));
     QCoreApplication::installTranslator(&japanese);
     QCoreApplication::sendPostedEvents(); // the language change reaches the menu
-    EXPECT_EQ(menu.title(), QString::fromUtf8("移動"));
+    EXPECT_EQ(menu.title(), QString::fromUtf8("移動(&G)"));
     EXPECT_EQ(menu.backAction()->text(), QString::fromUtf8("戻る"));
     EXPECT_EQ(menu.pinnedToolActions()[2]->text(), QString::fromUtf8("翻訳"));
     QCoreApplication::removeTranslator(&japanese);
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(menu.title(), "Go");
+    EXPECT_EQ(menu.title(), "&Go");
 }

@@ -90,12 +90,12 @@ QStringList TranslateEntrySections::Content::translationFacts() const {
 }
 
 QString TranslateEntrySections::countLabel(const QString &text, const std::optional<QString> &language) {
+    // The same texts as the other tools' History entries, so one translation serves all.
     if (language == QStringLiteral("ja"))
-        return QCoreApplication::translate("Workspace", "%1 characters",
-                                           "Character count of a History entry's Japanese text")
-            .arg(countCharacters(text));
-    return QCoreApplication::translate("Workspace", "%1 words", "Word count of a History entry's text")
-        .arg(countWords(text, language));
+        return QCoreApplication::translate("Workspace", "%n characters", "Count of an entry's characters",
+                                           static_cast<int>(countCharacters(text)));
+    return QCoreApplication::translate("Workspace", "%n words", "Count of an entry's words",
+                                       static_cast<int>(countWords(text, language)));
 }
 
 std::optional<QString> TranslateEntrySections::languageName(const std::optional<QString> &code) {

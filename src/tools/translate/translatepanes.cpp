@@ -24,8 +24,8 @@ namespace velmora {
 
 namespace {
 
-QString translated(const char *text, const char *comment) {
-    return QCoreApplication::translate("Translate", text, comment);
+QString translated(const char *text, const char *comment, int n = -1) {
+    return QCoreApplication::translate("Translate", text, comment, n);
 }
 
 QString detectTitle() {
@@ -203,7 +203,7 @@ std::optional<QString> TranslatePanes::sourceCountLabel(qint64 characters) {
     if (characters == 0)
         return std::nullopt;
     if (characters < 4500)
-        return translated("%1 characters", "Character count of the source").arg(characters);
+        return translated("%n characters", "Character count of the source", static_cast<int>(characters));
     return translated("%1 / %2 characters",
                       "Source character count near or over the limit; Translate is disabled over it")
         .arg(characters)
@@ -229,7 +229,7 @@ std::optional<QString> TranslatePanes::resultCountLabel(const TranslateSession &
     if (!canAct(session))
         return std::nullopt;
     const QString code = session.target() == TranslateLanguage::English ? QStringLiteral("en") : QStringLiteral("ja");
-    return translated("%1 words", "Result pane word count").arg(countWords(session.result(), code));
+    return translated("%n words", "Result pane word count", static_cast<int>(countWords(session.result(), code)));
 }
 
 QString TranslatePanes::emptyResultText(const TranslateSession &session) {

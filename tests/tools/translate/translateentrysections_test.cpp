@@ -225,8 +225,11 @@ TEST_F(TranslateEntrySectionsTest, SwitchingTheLanguageRelabelsAllButTheLanguage
     TranslateEntrySections view(detail({text(Role::Input, "ja", kJapanese), text(Role::Output, "en", kEnglish)},
                                        ActivityEvent::Outcome::Partial, measurementsWithTone(TranslateTone::Casual)),
                                 {}, handoff);
-    QTranslator japanese;
+    // The counts are the Workspace's texts, shared by every tool's History entry.
+    QTranslator japanese, shared;
     ASSERT_TRUE(japanese.load(QStringLiteral(":/translations/translate_ja.qm")));
+    ASSERT_TRUE(shared.load(QStringLiteral(":/translations/workspace_ja.qm")));
+    QCoreApplication::installTranslator(&shared);
     QCoreApplication::installTranslator(&japanese);
     EXPECT_TRUE(test::waitUntil([&] { return view.original().title->text() != "Original"; }));
     EXPECT_EQ(view.original().title->text(), QString::fromUtf8("原文"));
@@ -236,5 +239,6 @@ TEST_F(TranslateEntrySectionsTest, SwitchingTheLanguageRelabelsAllButTheLanguage
               QString::fromUtf8("English · カジュアルなトーン · %1 語").arg(countWords(kEnglish, "en")));
     EXPECT_EQ(view.original().facts->text(), QString::fromUtf8("日本語 · %1 文字").arg(countCharacters(kJapanese)));
     QCoreApplication::removeTranslator(&japanese);
+    QCoreApplication::removeTranslator(&shared);
     EXPECT_TRUE(test::waitUntil([&] { return view.original().title->text() == "Original"; }));
 }
