@@ -17,6 +17,7 @@
 #include "core/defaults.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/threadcontext.h"
 #include "dictation/dictationcoordinator.h"
 #include "platform/terminationsignals.h"
 #include "speech/speechhelperclient.h"
@@ -148,6 +149,8 @@ int main(int argc, char **argv) {
     window.present();
 
     const int status = QApplication::exec();
+    // Work that ended with the event loop may still have coroutines queued to resume here.
+    ThreadContext::drainCurrent(std::chrono::seconds(2));
     if (lifetime.wasCutShort()) {
         // Steps cut short still hold work in flight; the child processes are stopped, so the
         // process ends here rather than tearing services down under that work.

@@ -1,6 +1,8 @@
 #include "core/threadcontext.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEvent>
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
@@ -87,6 +89,16 @@ bool ThreadContext::post(std::function<void()> call) {
     if (!m_receiver)
         return false;
     return QMetaObject::invokeMethod(m_receiver, Counted(std::move(call), m_pending), Qt::QueuedConnection);
+}
+
+void ThreadContext::drainCurrent(std::chrono::milliseconds limit) {
+    const std::shared_ptr<ThreadContext> context = current();
+    QDeadlineTimer deadline(limit);
+    do {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    } while (context->pending() > 0 && !deadline.hasExpired());
 }
 
 bool ThreadContext::isCurrent() const {

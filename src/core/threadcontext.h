@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,10 @@ public:
     bool isCurrent() const;
     // Calls posted here that have neither run nor been dropped.
     int pending() const { return m_pending->load(); }
+    // Runs the calling thread's queued calls, and those they queue in turn, until none is left
+    // or the limit passes (a call that requeues itself forever). Used after the event loop has
+    // ended, so coroutines waiting there still finish and free their frames.
+    static void drainCurrent(std::chrono::milliseconds limit);
 
     ThreadContext(const ThreadContext &) = delete;
     ThreadContext &operator=(const ThreadContext &) = delete;

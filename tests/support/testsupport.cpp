@@ -48,14 +48,7 @@ bool waitUntil(const std::function<bool()> &predicate, std::chrono::milliseconds
 }
 
 void drainPostedEvents() {
-    const std::shared_ptr<ThreadContext> context = ThreadContext::current();
-    // A resumption may queue another; the deadline only guards against one that requeues forever.
-    QDeadlineTimer deadline(std::chrono::seconds(5));
-    do {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    } while (context->pending() > 0 && !deadline.hasExpired());
+    ThreadContext::drainCurrent(std::chrono::seconds(5));
 }
 
 namespace {
