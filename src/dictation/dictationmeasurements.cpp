@@ -1,10 +1,9 @@
 #include "dictation/dictationmeasurements.h"
 
+#include "core/jsonfield.h"
 #include "speech/recordinghistory.h"
 
 #include <QJsonDocument>
-
-#include <cmath>
 
 namespace velmora {
 
@@ -67,60 +66,15 @@ QJsonObject DictationMeasurements::toJson() const {
 
 namespace {
 
-// Reads one optional field; false when the value is present but of the wrong kind.
-bool readDouble(const QJsonObject &o, const char *key, std::optional<double> &out) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isDouble())
-        return false;
-    out = v.toDouble();
-    return true;
-}
-
-bool readInteger(const QJsonObject &o, const char *key, std::optional<qint64> &out) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    // A whole number within the range a double holds exactly.
-    if (!std::isfinite(d) || d != std::trunc(d) || std::fabs(d) > 9007199254740992.0)
-        return false;
-    out = qint64(d);
-    return true;
-}
-
-bool readBool(const QJsonObject &o, const char *key, std::optional<bool> &out) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isBool())
-        return false;
-    out = v.toBool();
-    return true;
-}
-
-bool readString(const QJsonObject &o, const char *key, std::optional<QString> &out) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isString())
-        return false;
-    out = v.toString();
-    return true;
+// A field that is absent or null leaves its value empty; only a value of the wrong kind fails.
+template <typename T>
+bool readField(const QJsonObject &o, const char *key, std::optional<T> &out) {
+    return jsonfield::read(o, QLatin1StringView(key), out) != jsonfield::Read::WrongType;
 }
 
 template <typename E, typename Parse>
 bool readEnum(const QJsonObject &o, const char *key, std::optional<E> &out, Parse parse) {
-    std::optional<QString> raw;
-    if (!readString(o, key, raw))
-        return false;
-    if (!raw)
-        return true;
-    out = parse(*raw);
-    return out.has_value();
+    return jsonfield::readRaw(o, QLatin1StringView(key), out, parse) != jsonfield::Read::WrongType;
 }
 
 } // namespace
@@ -128,13 +82,13 @@ bool readEnum(const QJsonObject &o, const char *key, std::optional<E> &out, Pars
 std::optional<DictationMeasurements> DictationMeasurements::fromJson(const QJsonObject &o) {
     DictationMeasurements m;
     const bool ok =
-        readDouble(o, "audioSeconds", m.audioSeconds) && readInteger(o, "chunks", m.chunks) &&
-        readInteger(o, "characters", m.characters) && readInteger(o, "words", m.words) &&
-        readInteger(o, "countVersion", m.countVersion) && readEnum(o, "cleanup", m.cleanup, &cleanupFromString) &&
-        readInteger(o, "promptTokens", m.promptTokens) && readInteger(o, "completionTokens", m.completionTokens) &&
-        readEnum(o, "delivery", m.delivery, &deliveryFromString) && readBool(o, "micInterrupted", m.micInterrupted) &&
-        readInteger(o, "transcribeMs", m.transcribeMs) && readInteger(o, "cleanupMs", m.cleanupMs) &&
-        readString(o, "speechModel", m.speechModel) && readString(o, "textModel", m.textModel);
+        readField(o, "audioSeconds", m.audioSeconds) && readField(o, "chunks", m.chunks) &&
+        readField(o, "characters", m.characters) && readField(o, "words", m.words) &&
+        readField(o, "countVersion", m.countVersion) && readEnum(o, "cleanup", m.cleanup, &cleanupFromString) &&
+        readField(o, "promptTokens", m.promptTokens) && readField(o, "completionTokens", m.completionTokens) &&
+        readEnum(o, "delivery", m.delivery, &deliveryFromString) && readField(o, "micInterrupted", m.micInterrupted) &&
+        readField(o, "transcribeMs", m.transcribeMs) && readField(o, "cleanupMs", m.cleanupMs) &&
+        readField(o, "speechModel", m.speechModel) && readField(o, "textModel", m.textModel);
     if (!ok)
         return std::nullopt;
     return m;

@@ -53,6 +53,10 @@ TEST(DictationMeasurementsTest, DecodingGivesBackAnEqualValue) {
     M expected;
     expected.chunks = 2;
     EXPECT_EQ(M::decode(QStringLiteral(R"({"chunks":2,"words":null,"futureField":[1,2]})")), expected);
+    // Whole numbers stay exact past the 53 bits a double holds, as in every other stored record.
+    const std::optional<M> large = M::decode(QStringLiteral(R"({"promptTokens":9007199254740993})"));
+    ASSERT_TRUE(large.has_value());
+    EXPECT_EQ(large->promptTokens, qint64(9007199254740993));
 }
 
 struct BadJson {
