@@ -19,6 +19,7 @@
 #include "library/storedruns.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
+#include "llm/standinserver.h"
 #include "platform/accessibilitytrust.h"
 #include "platform/audiooutputcontrol.h"
 #include "platform/globalshortcutregistry.h"
@@ -33,7 +34,6 @@
 #include "speech/speechrecorder.h"
 #include "support/testsupport.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -82,19 +82,8 @@ protected:
         deps.unloadSeconds = [] { return std::nullopt; };
         recorder = std::make_unique<SpeechRecorder>(std::move(deps));
 
-        LLMServerTimings timings;
-        timings.loadTimeout = std::chrono::seconds(20);
-        timings.pollInterval = std::chrono::milliseconds(20);
-        timings.killGrace = std::chrono::milliseconds(200);
-        server = std::make_unique<LLMServer>(helperPath(QString::fromLatin1(LLMServer::kExecutableName)), timings);
-        runtime = std::make_unique<LLMRuntime>(
-            *server,
-            [this]() -> std::optional<QStringList> {
-                if (!writerReady)
-                    return std::nullopt;
-                return QStringList{writerModel(), m_models.path() + QStringLiteral("/draft.model")};
-            },
-            [] { return std::nullopt; });
+        server = standInServer(runTimings());
+        runtime = standInRuntime(*server, writer, [this] { return writerReady; });
         speak({{"text", "hello there"}});
         write({{"reply", "Hello there."}});
     }
@@ -132,22 +121,9 @@ protected:
         writeFile(speechModel, QJsonDocument(script).toJson());
     }
     // The writing model's script (see helpers/llm-server); its requests are recorded.
-    void write(QJsonObject script) {
-        script.insert(QStringLiteral("recordTo"), m_models.path() + QStringLiteral("/writer"));
-        writeFile(writerModel(), QJsonDocument(script).toJson());
-        writeFile(m_models.path() + QStringLiteral("/draft.model"), "draft");
-    }
-    QString writerModel() const { return m_models.path() + QStringLiteral("/writer.model"); }
+    void write(QJsonObject script) { writer.setScript(std::move(script)); }
     // The request bodies the writing model received.
-    QList<QJsonObject> writerRequests() const {
-        QList<QJsonObject> out;
-        QFile file(m_models.path() + QStringLiteral("/writer.requests"));
-        if (file.open(QIODevice::ReadOnly))
-            for (const QByteArray &line : file.readAll().split('\n'))
-                if (!line.isEmpty())
-                    out.append(QJsonDocument::fromJson(line).object());
-        return out;
-    }
+    QList<QJsonObject> writerRequests() const { return writer.requestObjects(); }
 
     // A bare tap of the fn key (Right Ctrl); returns once the coordinator has had it.
     void pressToggle() {
@@ -205,6 +181,7 @@ protected:
     std::unique_ptr<SpeechRecorder> recorder;
     QString speechModel;
     bool speechReady = true;
+    StandIn writer;
     bool writerReady = true;
     std::unique_ptr<LLMServer> server;
     std::unique_ptr<LLMRuntime> runtime;

@@ -43,6 +43,13 @@ QList<QByteArray> StandIn::requests() const {
     return recorded(".requests");
 }
 
+QList<QJsonObject> StandIn::requestObjects() const {
+    QList<QJsonObject> out;
+    for (const QByteArray &line : requests())
+        out.append(QJsonDocument::fromJson(line).object());
+    return out;
+}
+
 int StandIn::piecesSent() const {
     return int(recorded(".pieces").size());
 }
@@ -61,8 +68,34 @@ LLMServerTimings fastTimings() {
     return t;
 }
 
+LLMServerTimings runTimings() {
+    LLMServerTimings t = fastTimings();
+    t.loadTimeout = std::chrono::seconds(20);
+    t.healthTimeout = LLMServerTimings{}.healthTimeout;
+    t.requestTimeout = LLMServerTimings{}.requestTimeout;
+    return t;
+}
+
 QString helperProgram() {
     return helperPath(QString::fromLatin1(LLMServer::kExecutableName));
+}
+
+std::unique_ptr<LLMServer> standInServer(LLMServerTimings timings) {
+    return std::make_unique<LLMServer>(helperProgram(), timings);
+}
+
+std::unique_ptr<LLMRuntime> standInRuntime(LLMServer &server, const StandIn &standIn, std::function<bool()> ready,
+                                           std::function<std::optional<double>()> unloadSeconds) {
+    if (!unloadSeconds)
+        unloadSeconds = [] { return std::nullopt; };
+    return std::make_unique<LLMRuntime>(
+        server,
+        [&standIn, ready = std::move(ready)]() -> std::optional<QStringList> {
+            if (!ready())
+                return std::nullopt;
+            return standIn.files();
+        },
+        std::move(unloadSeconds));
 }
 
 bool processGone(qint64 pid) {
@@ -85,19 +118,13 @@ int countLlmLines(const LogCapture &log, const QString &prefix) {
 
 void RuntimeTest::make(QJsonObject script, LLMServerTimings timings) {
     standIn = std::make_unique<StandIn>(std::move(script));
-    server = std::make_unique<LLMServer>(helperProgram(), timings);
+    server = standInServer(timings);
     QObject::connect(server.get(), &LLMServer::readyChanged, [this](bool ready) {
         if (ready)
             pids.append(server->processId());
     });
-    runtime = std::make_unique<LLMRuntime>(
-        *server,
-        [this]() -> std::optional<QStringList> {
-            if (!filesReady)
-                return std::nullopt;
-            return standIn->files();
-        },
-        [this] { return unloadSeconds; });
+    runtime = standInRuntime(
+        *server, *standIn, [this] { return filesReady; }, [this] { return unloadSeconds; });
 }
 
 bool RuntimeTest::allGone() const {

@@ -14,6 +14,8 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace velmora::test {
 
@@ -33,6 +35,8 @@ public:
     QList<QJsonObject> launches() const;
     // The request bodies, in arrival order.
     QList<QByteArray> requests() const;
+    // The same, decoded.
+    QList<QJsonObject> requestObjects() const;
     // Streamed pieces sent so far, over all requests.
     int piecesSent() const;
     // Streams whose client went away before their end.
@@ -47,7 +51,17 @@ private:
 
 // Short timings so every path of the supervisor runs quickly.
 LLMServerTimings fastTimings();
+// For a tool's whole runs: a load may take long on a busy machine, and the tool's own budget,
+// not the transfer timeout, cuts a stalled reply off.
+LLMServerTimings runTimings();
 QString helperProgram();
+
+// The stand-in server program under the timings.
+std::unique_ptr<LLMServer> standInServer(LLMServerTimings timings = fastTimings());
+// A runtime over server that loads the stand-in's files while ready() holds. The stand-in and
+// the callbacks' captures must outlive it.
+std::unique_ptr<LLMRuntime> standInRuntime(LLMServer &server, const StandIn &standIn, std::function<bool()> ready,
+                                           std::function<std::optional<double>()> unloadSeconds = {});
 
 // Whether no process with this id exists any more (it was reaped).
 bool processGone(qint64 pid);

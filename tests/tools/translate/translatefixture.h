@@ -13,16 +13,15 @@
 #include "library/storedruns.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
+#include "llm/standinserver.h"
 #include "support/testsupport.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <memory>
 #include <ostream>
@@ -38,19 +37,8 @@ namespace velmora::test {
 class TranslateTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        LLMServerTimings timings;
-        timings.pollInterval = std::chrono::milliseconds(20);
-        timings.killGrace = std::chrono::milliseconds(200);
-        timings.loadTimeout = std::chrono::seconds(20);
-        server = std::make_unique<LLMServer>(helperPath(QString::fromLatin1(LLMServer::kExecutableName)), timings);
-        runtime = std::make_unique<LLMRuntime>(
-            *server,
-            [this]() -> std::optional<QStringList> {
-                if (!modelReady)
-                    return std::nullopt;
-                return QStringList{writerModel(), m_models.path() + QStringLiteral("/draft.model")};
-            },
-            [] { return std::nullopt; });
+        server = standInServer(runTimings());
+        runtime = standInRuntime(*server, writer, [this] { return modelReady; });
         write({{"reply", "Hello."}});
     }
 
@@ -62,12 +50,7 @@ protected:
     }
 
     // The writing model's script (see helpers/llm-server); its requests are recorded.
-    void write(QJsonObject script) {
-        script.insert(QStringLiteral("recordTo"), m_models.path() + QStringLiteral("/writer"));
-        writeFile(writerModel(), QJsonDocument(script).toJson());
-        writeFile(m_models.path() + QStringLiteral("/draft.model"), "draft");
-    }
-    QString writerModel() const { return m_models.path() + QStringLiteral("/writer.model"); }
+    void write(QJsonObject script) { writer.setScript(std::move(script)); }
 
     // The session, built at first use with the test's preview state and budget.
     TranslateSession &session() {
@@ -119,15 +102,7 @@ protected:
     }
 
     // The request bodies the stand-in received.
-    QList<QJsonObject> requests() const {
-        QList<QJsonObject> out;
-        QFile file(m_models.path() + QStringLiteral("/writer.requests"));
-        if (file.open(QIODevice::ReadOnly))
-            for (const QByteArray &line : file.readAll().split('\n'))
-                if (!line.isEmpty())
-                    out.append(QJsonDocument::fromJson(line).object());
-        return out;
-    }
+    QList<QJsonObject> requests() const { return writer.requestObjects(); }
 
     // The Translate tasks in History, oldest first.
     QList<QUuid> storedTasks() { return test::storedTasks(*library, QStringLiteral("translate")); }
@@ -139,6 +114,7 @@ protected:
 
     TempHome home;
     LogCapture log;
+    StandIn writer;
     bool modelReady = true;
     std::optional<QString> previewState;
     std::function<std::chrono::nanoseconds(const LLMChatRequest &)> budget;
@@ -148,7 +124,6 @@ protected:
     std::shared_ptr<Library> library;
 
 private:
-    QTemporaryDir m_models;
     std::unique_ptr<TranslateSession> m_session;
 };
 

@@ -28,7 +28,7 @@ protected:
                                                     ++filesAsked;
                                                     if (!modelFiles)
                                                         return std::nullopt;
-                                                    return QStringList{writerModel()};
+                                                    return QStringList{writer.model()};
                                                 }},
                 previewState);
         }
