@@ -16,6 +16,7 @@
 #include "dictation/overlayclock.h"
 #include "dictation/speechshortcuts.h"
 #include "dictation/systemaudiomute.h"
+#include "history/historyfeed.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
 #include "models/localmodels.h"
@@ -153,6 +154,11 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
     connect(m_dictationHotkeys.get(), &DictationHotkeys::blocked, this,
             [] { Log::dictation().notice("Dictation key pressed while a password field is active"); });
 
+    m_history = std::make_unique<HistoryFeed>();
+    // Every History writer tells the feed after writing, so every History list reloads.
+    connect(m_dictation.get(), &DictationCoordinator::historySaved, m_history.get(), &HistoryFeed::historyWritten);
+    connect(m_translate.get(), &TranslateSession::historyChanged, m_history.get(), &HistoryFeed::historyWritten);
+
     // The pill needs widgets; a program without them has none.
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
         m_overlayClock = std::make_unique<SystemOverlayClock>();
@@ -237,6 +243,8 @@ QCoro::Task<> AppServices::openLibrary() {
     m_dictation->attach(std::make_shared<RecordingHistory<DictationMeasurements>>(QStringLiteral("dictation"), library,
                                                                                   RecordingAudioArchive::convert),
                         library->status());
+    // After the recording owners, before the text tools; ready or not.
+    m_history->setLibrary(library);
     // The page's draft comes back before the hand-off completes.
     auto attaching = m_translate->attach(library);
     co_await std::move(attaching);

@@ -23,6 +23,7 @@ class DictationHotkeys;
 class DictationOverlay;
 class OverlayClock;
 class DictationSounds;
+class HistoryFeed;
 class LLMRuntime;
 class LLMServer;
 class DialogHandoffPrompts;
@@ -91,6 +92,8 @@ public:
     DictationHotkeys &dictationHotkeys() const { return *m_dictationHotkeys; }
     SpeechRecorder &recorder() const { return *m_recorder; }
     DictationCoordinator &dictation() const { return *m_dictation; }
+    // The one reader of History; every History writer raises its revision.
+    HistoryFeed &history() const { return *m_history; }
     // The floating pill of dictation; none without a widget application.
     DictationOverlay *dictationOverlay() const { return m_overlay.get(); }
     LifetimeRegistry &lifetime() { return m_lifetime; }
@@ -161,6 +164,7 @@ private:
     std::unique_ptr<SpeechRecorder> m_recorder;
     std::unique_ptr<DictationDelivery> m_delivery;
     std::unique_ptr<DictationCoordinator> m_dictation;
+    std::unique_ptr<HistoryFeed> m_history;
     std::unique_ptr<OverlayClock> m_overlayClock;
     std::unique_ptr<DictationOverlay> m_overlay;
 

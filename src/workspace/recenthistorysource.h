@@ -22,10 +22,10 @@ public:
 
     // Grows whenever History changes; readers reload then.
     virtual qint64 revision() const = 0;
-    // The matching finished entries, newest first, at most limit; empty when History is
-    // unavailable or the read fails.
-    virtual QCoro::Task<QList<HistoryEntry>> entries(QSet<WorkspaceTool> tools, std::optional<QString> query,
-                                                     std::optional<int> limit) = 0;
+    // The matching finished entries of the tools (none: every tool; an empty set matches
+    // nothing), newest first, at most limit; empty when History is unavailable or the read fails.
+    virtual QCoro::Task<QList<HistoryEntry>> entries(std::optional<QSet<WorkspaceTool>> tools,
+                                                     std::optional<QString> query, std::optional<int> limit) = 0;
 
 signals:
     void revisionChanged();

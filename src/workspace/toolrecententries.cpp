@@ -29,7 +29,7 @@ void ToolRecentEntries::load() {
 }
 
 QCoro::Task<> ToolRecentEntries::loadEntries(QPointer<ToolRecentEntries> self, quint64 generation) {
-    auto task = self->m_source.entries({self->m_tool}, std::nullopt, kLimit);
+    auto task = self->m_source.entries(QSet<WorkspaceTool>{self->m_tool}, std::nullopt, kLimit);
     QList<HistoryEntry> entries = co_await std::move(task);
     // A newer load, or the section going away, replaces this one.
     if (!self || self->m_generation != generation)

@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "dictation/dictationcoordinator.h"
 #include "dictation/dictationmeasurements.h"
+#include "history/historyfeed.h"
 #include "library/migrations.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
@@ -83,12 +84,15 @@ TEST_F(AppServicesTest, OpensTheLibraryInTheBackgroundAndSweepsBeforeTheHandOff)
     test::writeFile(orphan, "x");
     auto services = build(false);
     EXPECT_EQ(services->library(), nullptr);
+    EXPECT_EQ(services->history().revision(), 0);
     EXPECT_TRUE(static_cast<FakeMemoryPressure &>(*services->platform().memoryPressure).started);
     QSignalSpy opened(services.get(), &AppServices::libraryOpened);
     test::run(services->libraryHandedOff());
     EXPECT_EQ(opened.count(), 1);
     ASSERT_NE(services->library(), nullptr);
     EXPECT_TRUE(services->library()->status().isReady());
+    EXPECT_EQ(services->history().library(), services->library());
+    EXPECT_EQ(services->history().revision(), 1);
     EXPECT_FALSE(QFile::exists(orphan));
 }
 
@@ -164,6 +168,20 @@ TEST_F(AppServicesTest, UnavailableLibraryIsHandedOverWithItsReason) {
     ASSERT_NE(services->library(), nullptr);
     EXPECT_EQ(services->library()->status(), Library::Status::unavailable(Library::UnavailableReason::NewerVersion));
     EXPECT_TRUE(QFile::exists(staged));
+    // The feed has it too, and answers empty.
+    EXPECT_EQ(services->history().revision(), 1);
+    EXPECT_TRUE(test::run(services->history().entries(std::nullopt, std::nullopt, 12)).isEmpty());
+}
+
+// Each History writer raises the feed's revision by one after it has written.
+TEST_F(AppServicesTest, EveryHistoryWriterRaisesTheRevision) {
+    auto services = build();
+    HistoryFeed &feed = services->history();
+    const qint64 before = feed.revision();
+    emit services->dictation().historySaved();
+    EXPECT_EQ(feed.revision(), before + 1);
+    emit services->translate().historyChanged();
+    EXPECT_EQ(feed.revision(), before + 2);
 }
 
 // Pressure while nothing is loaded costs nothing: no line, no work.

@@ -44,7 +44,8 @@ TEST_F(ToolRecentEntriesTest, ShowsTheTwelveNewestOfItsToolAndReloadsOnChange) {
     ASSERT_TRUE(waitUntil([&] { return changed.count() == 1; }));
     ASSERT_EQ(recent.entries().size(), 12);
     EXPECT_EQ(recent.entries().first().id, source.all.first().id);
-    EXPECT_EQ(source.requests.last(), std::make_pair(QSet<WorkspaceTool>{WorkspaceTool::Translate}, std::optional(12)));
+    EXPECT_EQ(source.requests.last(),
+              std::make_pair(std::optional(QSet<WorkspaceTool>{WorkspaceTool::Translate}), std::optional(12)));
 
     const HistoryEntry fresh = entry("translate", -1);
     source.all.prepend(fresh);

@@ -161,7 +161,7 @@ public:
 class FakeHistorySource : public RecentHistorySource {
 public:
     qint64 revision() const override { return m_revision; }
-    QCoro::Task<QList<HistoryEntry>> entries(QSet<WorkspaceTool> tools, std::optional<QString> query,
+    QCoro::Task<QList<HistoryEntry>> entries(std::optional<QSet<WorkspaceTool>> tools, std::optional<QString> query,
                                              std::optional<int> limit) override {
         requests.append({tools, limit});
         Q_UNUSED(query);
@@ -173,7 +173,7 @@ public:
         QList<HistoryEntry> result;
         for (const HistoryEntry &e : snapshot) {
             auto tool = workspaceToolFromString(e.tool);
-            if (tools.isEmpty() || (tool && tools.contains(*tool)))
+            if (!tools || (tool && tools->contains(*tool)))
                 result.append(e);
             if (limit && result.size() >= *limit)
                 break;
@@ -186,7 +186,7 @@ public:
     }
 
     QList<HistoryEntry> all;
-    QList<std::pair<QSet<WorkspaceTool>, std::optional<int>>> requests;
+    QList<std::pair<std::optional<QSet<WorkspaceTool>>, std::optional<int>>> requests;
     std::optional<Promise<void>> hold;
 
 private:

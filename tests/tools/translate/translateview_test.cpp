@@ -141,7 +141,7 @@ TEST_F(TranslateViewTest, ThePageIsTheToolsScaffoldWithItsDescriptionAndRecentSe
     EXPECT_EQ(view.scaffold()->recentSection(), view.recentSection());
     EXPECT_TRUE(waitUntil([&] { return view.recentSection()->cards().size() == 1; }));
     ASSERT_FALSE(history.requests.isEmpty());
-    EXPECT_EQ(history.requests.first().first, QSet<WorkspaceTool>{WorkspaceTool::Translate});
+    EXPECT_EQ(history.requests.first().first, std::optional(QSet<WorkspaceTool>{WorkspaceTool::Translate}));
 }
 
 TEST_F(TranslateViewTest, ShowingAndLeavingThePageTellTheSessionAndLeavingWritesAPendingEdit) {
