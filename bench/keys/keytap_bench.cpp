@@ -1,8 +1,8 @@
 // A bare Right Ctrl tap typed through XTest, to the toggle reported on the main thread, while a
 // burst of 1,000 ordinary keys is typed around it (three bursts); beside it, the same keys seen
 // by a plain XInput 2 raw-event reader on a connection of its own, and the moment the tap's own
-// thread has the release. Once with the secure-input check the product makes at the end of a tap
-// (a keyboard grab round trip), once without it. Then the CPU of the tap's thread, and of the
+// thread has the release. Once with the secure-input check the product makes before it reports a
+// tap (a keyboard grab round trip, timed on its own), once without it. Then the CPU of the tap's thread, and of the
 // reader's, while nothing is typed (default 10 s; the first argument sets the seconds). Run on an
 // X display (DISPLAY), e.g. Xvfb.
 
@@ -271,6 +271,29 @@ private:
     std::vector<Clock::time_point> m_releases;
 };
 
+// Times every secure-input check.
+class TimedSecureInput : public SecureInput {
+public:
+    explicit TimedSecureInput(SecureInput &inner) : m_inner(inner) {}
+    bool isEnabled() override {
+        const auto start = Clock::now();
+        const bool enabled = m_inner.isEnabled();
+        const double took = ms(Clock::now() - start);
+        std::lock_guard lock(m_mutex);
+        m_took.push_back(took);
+        return enabled;
+    }
+    std::vector<double> take() {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_took, {});
+    }
+
+private:
+    SecureInput &m_inner;
+    std::mutex m_mutex;
+    std::vector<double> m_took;
+};
+
 bool runUntil(const std::function<bool()> &done, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
@@ -303,7 +326,7 @@ struct Run {
 };
 
 // Starts a fn tap, waits until it reports, then times the bursts; none when that failed.
-std::optional<Run> measure(const char *label, KeyEventTaps &x11Taps, SecureInput &secureInput, RawReader &reader,
+std::optional<Run> measure(const char *label, KeyEventTaps &x11Taps, TimedSecureInput &secureInput, RawReader &reader,
                            Typist &typist, QObject &context) {
     Run run;
     run.timed = std::make_unique<TimedTaps>(x11Taps);
@@ -340,6 +363,7 @@ std::optional<Run> measure(const char *label, KeyEventTaps &x11Taps, SecureInput
     runUntil([] { return false; }, 100);
 
     std::vector<double> toggleLatency, tapThreadLatency, rawLatency;
+    secureInput.take();
     for (int round = 0; round < kBursts; ++round) {
         toggles->clear();
         timed->clear();
@@ -385,6 +409,9 @@ std::optional<Run> measure(const char *label, KeyEventTaps &x11Taps, SecureInput
     print("toggle on the main thread", toggleLatency, "  (aim: median < 5 ms)");
     print("the release on the tap's thread", tapThreadLatency, "");
     print("reference: a raw XI2 reader", rawLatency, "");
+    const std::vector<double> checks = secureInput.take();
+    if (!checks.empty())
+        print(("secure-input checks: " + std::to_string(checks.size()) + ", each").c_str(), checks, "");
     if (*otherEvents)
         std::printf("  (%d reports other than toggle)\n", *otherEvents);
     return run;
@@ -411,10 +438,12 @@ int main(int argc, char **argv) {
     X11KeyEventTaps taps(QString::fromLocal8Bit(displayName));
     QObject context;
     FakeSecureInput noCheck;
-    if (!measure("without the secure-input check", taps, noCheck, reader, typist, context))
+    TimedSecureInput timedNoCheck(noCheck);
+    if (!measure("without the secure-input check", taps, timedNoCheck, reader, typist, context))
         return 1;
     X11SecureInput secureInput(QString::fromLocal8Bit(displayName));
-    std::optional<Run> run = measure("as dictation makes it", taps, secureInput, reader, typist, context);
+    TimedSecureInput timedSecureInput(secureInput);
+    std::optional<Run> run = measure("as dictation makes it", taps, timedSecureInput, reader, typist, context);
     if (!run)
         return 1;
 

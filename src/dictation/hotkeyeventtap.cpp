@@ -24,7 +24,8 @@ std::unique_ptr<HotkeyEventTap> HotkeyEventTap::create(Kind kind, KeyEventTaps &
 
 HotkeyEventTap::HotkeyEventTap(Kind kind, SecureInput &secureInput, QObject *context,
                                std::function<void(Event)> onEvent)
-    : m_kind(kind), m_secureInput(secureInput), m_context(context), m_onEvent(std::move(onEvent)) {}
+    : m_kind(kind), m_secureCheck(std::make_shared<SecureCheck>(secureInput)), m_context(context),
+      m_onEvent(std::move(onEvent)) {}
 
 HotkeyEventTap::~HotkeyEventTap() {
     // The thread ends here, before the state it reads goes.
@@ -90,10 +91,26 @@ bool HotkeyEventTap::handleGlobe(const KeyTapEvent &event) {
         std::lock_guard lock(m_mutex);
         tapped = m_state.globe.flagsChanged(event.flags, event.keyDowns);
     }
-    if (tapped)
-        emitEvent({m_secureInput.isEnabled() ? Event::Type::Blocked : Event::Type::Toggle});
+    if (tapped) {
+        const quint64 tap = ++m_secureCheck->taps;
+        QMetaObject::invokeMethod(
+            m_context,
+            [onEvent = m_onEvent, check = m_secureCheck, tap] {
+                onEvent({check->enabledAfter(tap) ? Event::Type::Blocked : Event::Type::Toggle});
+            },
+            Qt::QueuedConnection);
+    }
     // The key keeps whatever else it does.
     return false;
+}
+
+bool HotkeyEventTap::SecureCheck::enabledAfter(quint64 tap) {
+    if (tap > covered) {
+        // Read before the check begins: a tap counted later may have ended after it.
+        covered = taps.load();
+        enabled = input.isEnabled();
+    }
+    return enabled;
 }
 
 void HotkeyEventTap::emitEvent(Event event) {

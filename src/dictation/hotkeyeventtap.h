@@ -12,6 +12,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,12 +34,14 @@ public:
     };
 
     // Starts a tap of the kind; none when the system refuses one. onEvent runs on context's
-    // thread while context lives.
+    // thread while context lives; secureInput is asked there, so it outlives context.
     static std::unique_ptr<HotkeyEventTap> create(Kind kind, KeyEventTaps &taps, SecureInput &secureInput,
                                                   QObject *context, std::function<void(Event)> onEvent);
 
-    // A tap's logic without a running tap (create() starts one). Secure input is asked at the
-    // end of a bare fn tap; Escape events carry what their tap knew of it.
+    // A tap's logic without a running tap (create() starts one). Whether a bare fn tap is
+    // "blocked" is asked on the context's thread when its report arrives, by a check begun after
+    // the tap ended, so the tap's thread never waits on the display; Escape events carry what
+    // their tap knew of it.
     HotkeyEventTap(Kind kind, SecureInput &secureInput, QObject *context, std::function<void(Event)> onEvent);
     // Stops the tap; nothing is reported afterwards.
     ~HotkeyEventTap() override;
@@ -56,12 +59,26 @@ private:
         bool consumingEscape = false;
     };
 
+    // Shared by the tap's thread, which counts the taps, and the reports on the context's
+    // thread, which ask secure input. One check serves every tap that ended before it began: a
+    // burst of taps queued behind typing costs one round trip, not one each.
+    struct SecureCheck {
+        explicit SecureCheck(SecureInput &input) : input(input) {}
+        // Context's thread: whether secure input was on after the tap numbered `tap` ended.
+        bool enabledAfter(quint64 tap);
+        SecureInput &input;
+        std::atomic<quint64> taps = 0;
+        // Context's thread only: how many taps had ended when the last check began, and its answer.
+        quint64 covered = 0;
+        bool enabled = false;
+    };
+
     bool handleEscape(const KeyTapEvent &event);
     bool handleGlobe(const KeyTapEvent &event);
     void emitEvent(Event event);
 
     const Kind m_kind;
-    SecureInput &m_secureInput;
+    const std::shared_ptr<SecureCheck> m_secureCheck;
     QObject *const m_context;
     const std::function<void(Event)> m_onEvent;
     std::mutex m_mutex;

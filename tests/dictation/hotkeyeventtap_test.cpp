@@ -10,7 +10,10 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <functional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace velmora;
@@ -159,6 +162,87 @@ TEST_P(HotkeyEventTapSequence, ReportsAndSwallows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(KeySequences, HotkeyEventTapSequence, ::testing::ValuesIn(kCases), [](const auto &info) {
+    std::string name = info.param.name;
+    for (char &ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return name;
+});
+
+// Whether a bare fn tap is blocked is asked when its report arrives, by a check that began
+// after the tap ended; one check serves every tap that ended before it began.
+class ScriptedSecureInput : public SecureInput {
+public:
+    bool isEnabled() override {
+        ++checks;
+        const bool answer = enabled;
+        if (auto during = std::exchange(duringNextCheck, {}))
+            during();
+        return answer;
+    }
+    bool enabled = false;
+    int checks = 0;
+    // Runs inside the next check, after it has read the state.
+    std::function<void()> duringNextCheck;
+};
+
+struct SecureCase {
+    const char *name;
+    // t: a bare fn tap ends on the tap's side; +/-: secure input goes on/off; d: the reports
+    // queued so far arrive; !: during the next check a tap ends and secure input goes on.
+    std::string script;
+    std::vector<Event> reports;
+    int checks;
+};
+void PrintTo(const SecureCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+const SecureCase kSecureCases[] = {
+    {"taps queued together share one check", "tttd", {kToggle, kToggle, kToggle}, 1},
+    {"a tap after an answered check is checked afresh", "td+td", {kToggle, kBlocked}, 2},
+    {"secure input on before the reports arrive blocks taps that ended earlier", "tt+d", {kBlocked, kBlocked}, 1},
+    {"secure input off again before the report arrives", "+t-d", {kToggle}, 1},
+    {"a tap that ends during a check gets one of its own", "t!d", {kToggle, kBlocked}, 2},
+};
+
+class HotkeyEventTapSecureInput : public ::testing::TestWithParam<SecureCase> {};
+
+TEST_P(HotkeyEventTapSecureInput, DecidesEachTapByACheckBegunAfterIt) {
+    const SecureCase &c = GetParam();
+    ScriptedSecureInput secure;
+    QObject context;
+    std::vector<Event> reports;
+    HotkeyEventTap tap(Kind::Globe, secure, &context, [&](Event e) { reports.push_back(e); });
+    const auto tapFn = [&] {
+        tap.handleKeyTapEvent(flags(kFn).event);
+        tap.handleKeyTapEvent(flags(0).event);
+    };
+    for (char step : c.script) {
+        switch (step) {
+        case 't': tapFn(); break;
+        case '+': secure.enabled = true; break;
+        case '-': secure.enabled = false; break;
+        case 'd': QCoreApplication::sendPostedEvents(&context); break;
+        case '!':
+            secure.duringNextCheck = [&] {
+                tapFn();
+                secure.enabled = true;
+            };
+            break;
+        default: FAIL() << "unknown step " << step;
+        }
+    }
+    // A report queued during a delivery arrives with the next one.
+    ASSERT_TRUE(waitUntil([&] { return reports.size() >= c.reports.size(); }));
+    QCoreApplication::sendPostedEvents(&context);
+    ASSERT_EQ(reports.size(), c.reports.size());
+    for (std::size_t i = 0; i < reports.size(); ++i)
+        EXPECT_EQ(reports[i].type, c.reports[i].type) << "report " << i;
+    EXPECT_EQ(secure.checks, c.checks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Taps, HotkeyEventTapSecureInput, ::testing::ValuesIn(kSecureCases), [](const auto &info) {
     std::string name = info.param.name;
     for (char &ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch)))
