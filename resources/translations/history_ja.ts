@@ -43,5 +43,20 @@
         <comment>History time of an entry from yesterday; placeholder is the time</comment>
         <translation>昨日 %1</translation>
     </message>
+    <message>
+        <source>Delete this entry?</source>
+        <comment>Delete History entry confirmation</comment>
+        <translation>この項目を削除しますか？</translation>
+    </message>
+    <message>
+        <source>This can&apos;t be undone.</source>
+        <comment>Delete History entry confirmation message</comment>
+        <translation>この操作は取り消せません。</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <comment>History entry button</comment>
+        <translation>削除</translation>
+    </message>
 </context>
 </TS>

@@ -54,6 +54,13 @@ void StyledLabel::setWordWrap(bool wrap) {
     changed();
 }
 
+void StyledLabel::setMaximumLineCount(int lines) {
+    if (lines == m_maxLines)
+        return;
+    m_maxLines = lines;
+    changed();
+}
+
 void StyledLabel::setFullLineHeight(bool on) {
     m_fullLineHeight = on;
     changed();
@@ -95,7 +102,7 @@ qreal StyledLabel::firstBaseline() const {
     const QFont f = fontFor(m_style, size);
     const int pad = padding();
     if (m_wrap) {
-        const WrappedText text(m_text, f, lineSpacing(m_style, size), width(), m_alignment);
+        const WrappedText text(m_text, f, lineSpacing(m_style, size), width(), m_alignment, m_maxLines);
         const qreal top = (m_alignment & Qt::AlignVCenter) ? (height() - text.height()) / 2 : qreal(pad);
         return top + text.firstBaseline();
     }
@@ -146,7 +153,8 @@ int StyledLabel::heightForWidth(int width) const {
     if (!m_wrap)
         return lineHeight();
     const TextSize size = Environment::textSize(this);
-    const WrappedText text(m_text, fontFor(m_style, size), lineSpacing(m_style, size), width);
+    const WrappedText text(m_text, fontFor(m_style, size), lineSpacing(m_style, size), width, Qt::AlignLeft,
+                           m_maxLines);
     return int(text.height()) + 2 * padding();
 }
 
@@ -170,7 +178,7 @@ void StyledLabel::paintEvent(QPaintEvent *) {
     painter.setFont(f);
     const int pad = padding();
     if (m_wrap) {
-        const WrappedText text(m_text, f, lineSpacing(m_style, size), width(), m_alignment);
+        const WrappedText text(m_text, f, lineSpacing(m_style, size), width(), m_alignment, m_maxLines);
         qreal y = pad;
         if (m_alignment & Qt::AlignVCenter)
             y = (height() - text.height()) / 2;

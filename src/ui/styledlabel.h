@@ -30,6 +30,9 @@ public:
 
     bool wordWrap() const { return m_wrap; }
     void setWordWrap(bool wrap);
+    // Wrapped text shows at most this many lines, the last one cut with an ellipsis; 0: all.
+    int maximumLineCount() const { return m_maxLines; }
+    void setMaximumLineCount(int lines);
 
     // Pads top and bottom by half the style's line spacing, so one line takes a full line.
     void setFullLineHeight(bool on);
@@ -65,6 +68,7 @@ private:
     Typography m_style;
     std::optional<ColorName> m_color;
     bool m_wrap = false;
+    int m_maxLines = 0;
     bool m_fullLineHeight = false;
     bool m_heading = false;
     bool m_keepsIdeal = false;

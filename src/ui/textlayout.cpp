@@ -21,14 +21,41 @@ QTextOption optionFor(const QString &text, bool wrap, Qt::Alignment alignment = 
 } // namespace
 
 WrappedText::WrappedText(const QString &text, const QFont &font, qreal lineSpacing, qreal width,
-                         Qt::Alignment alignment)
+                         Qt::Alignment alignment, int maxLines)
     : m_layout(std::make_unique<QTextLayout>(text, font)) {
     m_layout->setTextOption(optionFor(text, true, alignment));
     m_layout->setCacheEnabled(true);
+    if (layOut(lineSpacing, width, maxLines)) {
+        // The last line takes the rest of the text, on one line and cut with an ellipsis.
+        const int start = m_layout->lineAt(maxLines - 1).textStart();
+        QString rest = text.mid(start);
+        for (QChar &c : rest) {
+            if (c == QLatin1Char('\n') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+                c = QLatin1Char(' ');
+        }
+        const QString shown = text.left(start) + QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width);
+        m_layout = std::make_unique<QTextLayout>(shown, font);
+        m_layout->setTextOption(optionFor(shown, true, alignment));
+        m_layout->setCacheEnabled(true);
+        m_naturalWidth = 0;
+        layOut(lineSpacing, width, maxLines);
+    }
+    if (m_layout->lineCount() == 0)
+        m_height = std::ceil(QFontMetricsF(font).height());
+    m_emptyAscent = QFontMetricsF(font).ascent();
+}
+
+bool WrappedText::layOut(qreal lineSpacing, qreal width, int maxLines) {
     m_layout->beginLayout();
     qreal y = 0;
     bool first = true;
+    bool leftOver = false;
     for (;;) {
+        if (maxLines > 0 && m_layout->lineCount() == maxLines) {
+            const QTextLine last = m_layout->lineAt(maxLines - 1);
+            leftOver = last.textStart() + last.textLength() < m_layout->text().size();
+            break;
+        }
         QTextLine line = m_layout->createLine();
         if (!line.isValid())
             break;
@@ -41,10 +68,8 @@ WrappedText::WrappedText(const QString &text, const QFont &font, qreal lineSpaci
         m_naturalWidth = std::max(m_naturalWidth, line.naturalTextWidth());
     }
     m_layout->endLayout();
-    if (m_layout->lineCount() == 0)
-        y = QFontMetricsF(font).height();
     m_height = std::ceil(y);
-    m_emptyAscent = QFontMetricsF(font).ascent();
+    return leftOver;
 }
 
 qreal WrappedText::firstBaseline() const {

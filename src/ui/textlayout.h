@@ -11,11 +11,12 @@ class QPainter;
 namespace velmora {
 
 // Lays out a plain text in one font with extra space between lines, the way every kit widget
-// measures and paints its text. Right-to-left paragraphs lay out right to left.
+// measures and paints its text. Right-to-left paragraphs lay out right to left. With a line
+// limit, text that needs more lines ends the last one with an ellipsis.
 class WrappedText {
 public:
     WrappedText(const QString &text, const QFont &font, qreal lineSpacing, qreal width,
-                Qt::Alignment alignment = Qt::AlignLeft);
+                Qt::Alignment alignment = Qt::AlignLeft, int maxLines = 0);
 
     qreal height() const { return m_height; }
     // The widest line's natural width.
@@ -28,6 +29,9 @@ public:
     void paint(QPainter *painter, const QPointF &origin) const;
 
 private:
+    // Lays out at most maxLines lines (0: all); true when text was left over.
+    bool layOut(qreal lineSpacing, qreal width, int maxLines);
+
     std::unique_ptr<QTextLayout> m_layout;
     qreal m_height = 0;
     qreal m_naturalWidth = 0;

@@ -109,3 +109,40 @@ TEST(StyledLabel, FirstBaselineIsWhereTheLettersStand) {
         }
     }
 }
+
+TEST(StyledLabel, ALineLimitCutsLongTextAndLeavesShortTextAlone) {
+    // Lines of one word, broken as the text kit breaks lines.
+    const auto lines = [](int count) {
+        QStringList words;
+        for (int i = 0; i < count; ++i)
+            words.append(QStringLiteral("word"));
+        return words.join(QChar::LineSeparator);
+    };
+    const QString longText = QStringLiteral("one two three four five six seven eight nine ten ").repeated(8);
+    const struct {
+        QString text;
+        int limit;
+        QString sameHeightAs; // a text whose unlimited height the limited label must have
+    } cases[] = {
+        {longText, 2, lines(2)},
+        {longText, 5, lines(5)},
+        {lines(7), 5, lines(5)},
+        {QStringLiteral("short"), 5, QStringLiteral("short")},
+    };
+    for (const auto &c : cases) {
+        StyledLabel limited(c.text, Typography::Body);
+        limited.setWordWrap(true);
+        limited.setMaximumLineCount(c.limit);
+        StyledLabel reference(c.sameHeightAs, Typography::Body);
+        reference.setWordWrap(true);
+        EXPECT_EQ(limited.heightForWidth(200), reference.heightForWidth(200)) << c.limit;
+    }
+    StyledLabel unlimited(longText, Typography::Body);
+    unlimited.setWordWrap(true);
+    StyledLabel limited(longText, Typography::Body);
+    limited.setWordWrap(true);
+    limited.setMaximumLineCount(5);
+    EXPECT_GT(unlimited.heightForWidth(200), limited.heightForWidth(200));
+    limited.setMaximumLineCount(0);
+    EXPECT_EQ(unlimited.heightForWidth(200), limited.heightForWidth(200));
+}
