@@ -27,6 +27,8 @@ struct Entry {
     // only where this list is empty.
     std::vector<const char *> breeze;
     const char *glyph;
+    // Quarter turns clockwise of the Breeze drawing, where Breeze has the shape only on its side.
+    int quarterTurns = 0;
 };
 
 // clang-format off
@@ -74,7 +76,7 @@ const std::vector<Entry> &table() {
         {"sidebar.squares.left", {"sidebar-collapse-left", "view-left-new"}, "▥"},
         {"square.and.pencil", {"document-edit", "document-new"}, "✎"},
         {"arrowshape.turn.up.right", {}, "↪"},
-        {"arrow.left.arrow.right", {"document-swap", "exchange-positions"}, "⇄"},
+        {"arrow.left.arrow.right", {"reverse"}, "⇄", 1},
         {"arrow.down.circle", {"download", "edit-download"}, "↓"},
         {"folder", {"folder"}, "▭"},
         {"globe", {"globe", "internet-services"}, "◍"},
@@ -235,6 +237,12 @@ QPixmap pixmap(const QString &symbol, int pixelSize, const QColor &color, qreal 
         QSvgRenderer renderer;
         if (!path.isEmpty() && renderer.load(path) && renderer.isValid()) {
             renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+            const Entry *entry = find(symbol);
+            if (entry && entry->quarterTurns && !path.startsWith(QLatin1Char(':'))) {
+                painter.translate(device / 2.0, device / 2.0);
+                painter.rotate(90.0 * entry->quarterTurns);
+                painter.translate(-device / 2.0, -device / 2.0);
+            }
             renderer.render(&painter, QRectF(0, 0, device, device));
         } else {
             QFont font;
@@ -244,6 +252,7 @@ QPixmap pixmap(const QString &symbol, int pixelSize, const QColor &color, qreal 
             painter.drawText(QRectF(0, 0, device, device), Qt::AlignCenter, fallbackGlyph(symbol));
         }
         // Tint: keep the artwork's coverage, replace its colours.
+        painter.resetTransform();
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(image.rect(), color);
     }

@@ -142,6 +142,33 @@ TEST(Symbols, LineArtIsScaledUpRatherThanAFullColourDrawingTinted) {
     }
 }
 
+// Breeze has the two opposite arrows of "swap" only standing up: the Translate panes sit side by
+// side, so the drawing is turned a quarter. Other symbols are drawn as the file has them.
+TEST(Symbols, ADrawingOnItsSideIsTurnedAndOthersAreNot) {
+    // A bar along the top edge.
+    const QByteArray bar =
+        R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 16 16"><style>.ColorScheme-Text{color:#232629;}</style>)"
+        R"(<path class="ColorScheme-Text" style="fill:currentColor" d="M0 0h16v4H0z"/></svg>)";
+    QTemporaryDir theme;
+    const QString folder = theme.filePath(QStringLiteral("breeze/actions/16"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char *name : {"reverse", "go-home"}) {
+        QFile file(folder + QStringLiteral("/%1.svg").arg(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bar);
+    }
+    Symbols::setThemeSearchPaths({theme.path()});
+    const QImage swap = Symbols::pixmap(QStringLiteral("arrow.left.arrow.right"), 16, Qt::black).toImage();
+    const QImage house = Symbols::pixmap(QStringLiteral("house"), 16, Qt::black).toImage();
+    Symbols::setThemeSearchPaths({});
+    const auto covered = [](const QImage &image, int x, int y) { return image.pixelColor(x, y).alpha() > 128; };
+    // Turned clockwise, the top bar runs down the right edge.
+    EXPECT_TRUE(covered(swap, 14, 8));
+    EXPECT_FALSE(covered(swap, 8, 1));
+    EXPECT_TRUE(covered(house, 8, 1));
+    EXPECT_FALSE(covered(house, 14, 8));
+}
+
 TEST(Symbols, TintedSymbolsKeepTheirShapeAtEverySize) {
     if (!QDir(QStringLiteral("/usr/share/icons/breeze")).exists())
         GTEST_SKIP() << "the Breeze icon theme is not installed";
