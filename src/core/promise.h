@@ -24,6 +24,17 @@ using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
 // is destroyed twice when the awaited task throws. Make such a task first, as a named local, and
 // await the local: `auto task = f([x] { ... }); co_await std::move(task);`.
 
+// The lifetime rule: a coroutine resumes on a later turn, when the object it belongs to may be
+// gone (a task dropped by its owner runs on by itself). After every co_await, before it touches
+// `this`, a member, or an object it reaches through one, the coroutine knows its object lives:
+// - a QObject's coroutine takes `QPointer self(this)` before its first co_await (a static one
+//   is given it) and returns, or throws CancelledError, as soon as `!self` after each await;
+// - any other object is held by a shared_ptr the coroutine keeps (a static one given `self`);
+// - a widget holds no coroutine: it starts work through startTask (core/starttask.h).
+// What a member points to is used after that check only when it outlives the object. A service
+// the composition root owns for the whole run, with its work drained at quit, may rely on that
+// instead of checking; its class comment says so.
+
 // A value that is set once, from any thread, and can be awaited by any number of coroutines.
 // An awaiter always resumes on the thread that awaited, through a call queued to that thread's
 // event loop, never inside resolve() or reject(). Every copy of a Promise is a handle of its

@@ -145,14 +145,18 @@ QCoro::Task<> SpeechHelperClient::load(QString modelPath, QUuid id) {
         m_generation = QUuid::createUuid();
     const QUuid generation = m_generation;
     const auto started = ContinuousClock::now();
+    const QPointer<SpeechHelperClient> self(this);
 
     std::exception_ptr failure;
     try {
-        if (!m_process)
+        if (!m_process) {
             co_await launch();
+            if (!self)
+                throw CancelledError();
+        }
         const SpeechHelperResponse reply =
             co_await request(SpeechHelperRequest::load(uuidString(id), modelPath), QStringLiteral("loaded"));
-        if (m_generation != generation || m_stopping || !m_process)
+        if (!self || m_generation != generation || m_stopping || !m_process)
             throw CancelledError();
         if (reply.backend != QLatin1String(SpeechHelperProtocol::kBackend))
             throw SpeechHelperError(Kind::ProtocolViolation);
@@ -160,10 +164,7 @@ QCoro::Task<> SpeechHelperClient::load(QString modelPath, QUuid id) {
         failure = std::current_exception();
     }
     if (failure) {
-        if (!isCancellation(failure))
-            Log::speech().error("Speech model load failed: %{public}s", {Log::errorCode(failure)});
-        if (m_generation == generation)
-            co_await terminate();
+        co_await afterFailure(self, generation, failure, "Speech model load failed: %{public}s");
         std::rethrow_exception(failure);
     }
     setLoaded(true);
@@ -179,6 +180,7 @@ QCoro::Task<SpeechTranscription> SpeechHelperClient::transcribe(QString sampleFi
     if (m_pending || m_stopping)
         throw SpeechHelperError(Kind::Busy);
     const QUuid generation = m_generation;
+    const QPointer<SpeechHelperClient> self(this);
 
     std::exception_ptr failure;
     SpeechHelperResponse reply;
@@ -194,15 +196,21 @@ QCoro::Task<SpeechTranscription> SpeechHelperClient::transcribe(QString sampleFi
         failure = std::current_exception();
     }
     if (failure) {
-        if (!isCancellation(failure))
-            Log::speech().error("Transcription failed: %{public}s", {Log::errorCode(failure)});
-        if (m_generation == generation)
-            co_await terminate();
+        co_await afterFailure(self, generation, failure, "Transcription failed: %{public}s");
         std::rethrow_exception(failure);
     }
     if (reply.type == QLatin1String("error"))
         Log::speech().error("Transcription incomplete: engine status %ld", {*reply.status});
     co_return SpeechTranscription{reply.text.value_or(QString()), *reply.complete, *reply.status};
+}
+
+QCoro::Task<> SpeechHelperClient::afterFailure(QPointer<SpeechHelperClient> self, QUuid generation,
+                                               std::exception_ptr failure, const char *message) {
+    if (!isCancellation(failure))
+        Log::speech().error(message, {Log::errorCode(failure)});
+    // The helper that failed the operation is stopped, unless it has been replaced since.
+    if (self && self->m_generation == generation)
+        co_await self->terminate();
 }
 
 QCoro::Task<> SpeechHelperClient::terminate() {
@@ -229,8 +237,9 @@ QCoro::Task<> SpeechHelperClient::launch() {
     m_scanned = 0;
     m_stopping = false;
 
-    Promise<SpeechHelperResponse> ready;
-    m_pending = ready;
+    // Only the client holds the promise: dropping the client ends the wait with CancelledError.
+    m_pending.emplace();
+    auto ready = m_pending->waiter();
     m_expectedId.reset();
     m_expectedType = QStringLiteral("ready");
     emit isBusyChanged(true);
@@ -268,8 +277,8 @@ QCoro::Task<SpeechHelperResponse> SpeechHelperClient::request(SpeechHelperReques
         throw SpeechHelperError(Kind::ProtocolViolation);
     line.append('\n');
 
-    Promise<SpeechHelperResponse> reply;
-    m_pending = reply;
+    m_pending.emplace();
+    auto reply = m_pending->waiter();
     m_expectedId = request.id;
     m_expectedType = expectedType;
     emit isBusyChanged(true);

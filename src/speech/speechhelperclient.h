@@ -13,6 +13,7 @@
 #include "speech/speechhelping.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QUuid>
 
 #include <chrono>
@@ -72,6 +73,9 @@ signals:
 private:
     QCoro::Task<> launch();
     QCoro::Task<SpeechHelperResponse> request(SpeechHelperRequest request, QString expectedType);
+    // Logs an operation's failure and stops the helper that caused it.
+    static QCoro::Task<> afterFailure(QPointer<SpeechHelperClient> self, QUuid generation, std::exception_ptr failure,
+                                      const char *message);
     void receive(const QByteArray &bytes, const QUuid &generation);
     // Reads a bounded amount; true when more may be waiting.
     bool readAvailable(const QUuid &generation);

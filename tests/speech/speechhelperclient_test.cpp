@@ -652,3 +652,52 @@ TEST_F(SpeechHelperClientTest, TheHelperProgramIsConfigurable) {
     EXPECT_EQ(SpeechHelperClient::configuredExecutablePath(defaults), "/srv/other-engine");
     qputenv("VELMORA_HELPERS_DIR", VELMORA_HELPERS_DIR);
 }
+
+// A client dropped while an operation waits on its helper (the recorder's owner going away
+// mid-run): the operation ends with CancelledError and touches nothing of the client after.
+TEST_F(SpeechHelperClientTest, DroppingTheClientEndsWhatWaitsOnIt) {
+    enum class Op { Load, Transcribe };
+    struct Case {
+        const char *name;
+        QByteArray startup; // the helper's actions before it says it is ready
+        QJsonObject script;
+        Op op;
+        int requestsBefore; // requests written once the operation waits
+    };
+    const std::vector<Case> cases = {
+        {"waiting to be ready", R"([{"sleepMs":60000}])", {}, Op::Load, 0},
+        {"waiting for the load", {}, {{"load", QJsonArray{act("sleepMs", 60000)}}}, Op::Load, 1},
+        {"waiting for a result", {}, {{"transcribeDefault", QJsonArray{act("sleepMs", 60000)}}}, Op::Transcribe, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<EnvGuard> env;
+        if (!c.startup.isEmpty())
+            env.emplace("VELMORA_SPEECH_HELPER_STARTUP", c.startup);
+        QFile::remove(requestLog);
+        auto helper = client();
+        const QString path = model(c.script);
+        QCoro::Task<> waiting = [](SpeechHelperClient *h, QString path, Op op, QString audio) -> QCoro::Task<> {
+            if (op == Op::Transcribe) {
+                co_await h->load(path, kLoadId);
+                co_await h->transcribe(audio, 0, 16000, "en", kChunkId);
+            } else {
+                co_await h->load(path, kLoadId);
+            }
+        }(helper.get(), path, c.op, audio);
+        if (c.requestsBefore > 0)
+            ASSERT_TRUE(test::waitUntil([&] { return requests().size() == c.requestsBefore; }));
+        else
+            ASSERT_TRUE(test::waitUntil([&] { return helper->processId() > 0; }));
+        const qint64 pid = helper->processId();
+        helper.reset();
+        bool cancelledOperation = false;
+        try {
+            test::run(std::move(waiting));
+        } catch (const CancelledError &) {
+            cancelledOperation = true;
+        }
+        EXPECT_TRUE(cancelledOperation);
+        EXPECT_TRUE(test::waitUntil([&] { return processGone(pid); }));
+    }
+}
