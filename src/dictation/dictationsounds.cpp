@@ -3,6 +3,7 @@
 #include "core/continuousclock.h"
 #include "platform/soundplayer.h"
 
+#include <QPointer>
 #include <QtEndian>
 
 #include <chrono>
@@ -31,8 +32,8 @@ void appendU16(QByteArray &out, quint16 value) {
 
 } // namespace
 
-DictationSounds::DictationSounds(SoundPlayer &player, double acousticTail)
-    : m_player(player), m_acousticTail(acousticTail) {}
+DictationSounds::DictationSounds(SoundPlayer &player, double acousticTail, QObject *parent)
+    : QObject(parent), m_player(player), m_acousticTail(acousticTail) {}
 
 QByteArray DictationSounds::cue(bool rising) {
     QByteArray wav;
@@ -66,12 +67,13 @@ QCoro::Task<> DictationSounds::playStart(CancellationToken token) {
     const double duration = play(true);
     if (duration <= 0)
         co_return;
+    const QPointer<DictationSounds> self(this);
     auto waiting = sleepFor(std::chrono::nanoseconds(std::llround((duration + m_acousticTail) * 1e9)), token);
     try {
         co_await std::move(waiting);
     } catch (const CancelledError &) {
     }
-    if (token.isCancelled())
+    if (self && token.isCancelled())
         m_player.stop();
 }
 

@@ -9,15 +9,17 @@
 #include "speech/speechrecorder.h"
 
 #include <QByteArray>
+#include <QObject>
 
 namespace velmora {
 
 class SoundPlayer;
 
-class DictationSounds : public DictationSoundPlaying {
+class DictationSounds : public QObject, public DictationSoundPlaying {
+    Q_OBJECT
 public:
     // acousticTail: the extra wait after the start cue, so the end of it is not recorded.
-    explicit DictationSounds(SoundPlayer &player, double acousticTail = 0.06);
+    explicit DictationSounds(SoundPlayer &player, double acousticTail = 0.06, QObject *parent = nullptr);
 
     // The WAV bytes of a cue: 5,804 bytes, a 44-byte header and 2,880 samples.
     static QByteArray cue(bool rising);

@@ -98,4 +98,17 @@ TEST(DictationSounds, ACancelledStartEndsAtOnceAndSilencesTheCue) {
     EXPECT_EQ(player.stops, 1);
 }
 
+TEST(DictationSounds, AStartCueOutlivedByItsSoundsEndsWithoutThem) {
+    // The recorder cancels its start when it goes, and the sounds may go in the same teardown:
+    // the cue's wait then ends without touching them.
+    FakeSoundPlayer player;
+    player.duration = 60.0;
+    auto sounds = std::make_unique<DictationSounds>(player);
+    CancellationSource source;
+    auto start = sounds->playStart(source.token());
+    sounds.reset();
+    source.cancel();
+    test::run(std::move(start), 5s);
+}
+
 } // namespace
