@@ -465,6 +465,52 @@ TEST_F(SpeechRecorderTest, DestroyingTheRecorderDuringACleanupTouchesNothingAfte
     }
 }
 
+// The recorder destroyed while its run waits on a collaborator (its owner's teardown mid-run):
+// the wait ends without touching the recorder, and nothing more reaches the owner or the
+// collaborators.
+TEST_F(SpeechRecorderTest, DestroyingTheRecorderWhileItsRunWaitsTouchesNothingAfterwards) {
+    Gate ownerGate;
+    struct Case {
+        const char *name;
+        Gate *gate;        // what the run waits on when the recorder goes
+        QString waitingAt; // the journal entry that shows it waits there
+        bool stopped;      // the run has recorded and been stopped
+    };
+    const std::vector<Case> cases = {
+        {"the start cue", &sounds.startGate, "cue.start", false},
+        {"the capture's begin", &capture.beginGate, "capture.begin", false},
+        {"the model load", &helper.loadGate, "helper.load", false},
+        {"the transcription", &helper.transcribeGate, "helper.transcribe 0+24000", true},
+        {"the owner's handling of the transcript", &ownerGate, "owner transcript words 0", true},
+    };
+    owner.onTranscript = [&](SpeechRecorder::Transcript, QUuid) { return ownerGate.pass(); };
+    const QStringList others = {"owner", "capture", "helper", "mute", "restore", "history"};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        journal.entries.clear();
+        owner.calls.clear();
+        helper.loaded = false;
+        if (c.stopped) {
+            startRecording(&store);
+            capture.write(std::vector<float>(24000, 0.1f));
+            c.gate->close();
+            recorder->stop();
+        } else {
+            c.gate->close();
+            ASSERT_EQ(recorder->begin(&owner, std::nullopt, true, &store), SpeechRecorder::BeginResult::Started);
+        }
+        ASSERT_TRUE(waitUntil([&] { return journal.entries.contains(c.waitingAt); }));
+        const QStringList before = journal.only(others);
+        const QStringList calls = owner.calls;
+        recorder.reset();
+        c.gate->open();
+        drainPostedEvents();
+        EXPECT_EQ(journal.only(others), before);
+        EXPECT_EQ(owner.calls, calls);
+    }
+}
+
 // A sample file that stops taking samples (a full disk) stops the recording at once: what it
 // holds is transcribed and handed over as incomplete, for the owner to keep as a partial run.
 // With nothing written there is nothing to keep, and the run fails as a capture failure.
