@@ -94,6 +94,7 @@ public:
 
     // The saved draft, or none when there is no usable one. Never fails.
     QCoro::Task<std::optional<T>> load() {
+        const QPointer<DraftStoreBase> self(this);
         auto loading = loadContent();
         const std::optional<QString> content = co_await std::move(loading);
         if (!content)
@@ -101,7 +102,8 @@ public:
         try {
             co_return decode(*content);
         } catch (...) {
-            logLoadFailure(std::current_exception());
+            if (self)
+                logLoadFailure(std::current_exception());
         }
         co_return std::nullopt;
     }

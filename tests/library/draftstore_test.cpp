@@ -170,6 +170,16 @@ TEST_F(DraftStoreTest, UnusableRowsLoadAsNone) {
     EXPECT_EQ(test::run(store.load()), (PageDraft{"fresh", 1}));
 }
 
+TEST_F(DraftStoreTest, AStoreDroppedWhileItLoadsEndsTheLoadWithoutIt) {
+    // A page closed while its draft is read: the unusable row is judged without the store.
+    putRow({"translate", 1, "not json", libraryNow()});
+    auto store = std::make_unique<Store>(library, "translate");
+    auto loading = store->load();
+    store.reset();
+    EXPECT_EQ(test::run(std::move(loading)), std::nullopt);
+    EXPECT_EQ(row()->content, "not json");
+}
+
 TEST_F(DraftStoreTest, FailedWriteIsLoggedAndTheNextSuccessClearsTheFlag) {
     Store store(library, "quickNote");
     QList<bool> observed;
