@@ -1,5 +1,6 @@
 #include "dictation/dictationcoordinator.h"
 
+#include "core/enumname.h"
 #include "core/log.h"
 #include "dictation/dictationdelivering.h"
 #include "dictation/dictationhotkeys.h"
@@ -19,30 +20,6 @@ QCoro::Task<> nothing() {
 }
 
 } // namespace
-
-QString DictationCoordinator::toString(State state) {
-    switch (state) {
-    case State::Idle: return QStringLiteral("idle");
-    case State::Preparing: return QStringLiteral("preparing");
-    case State::Recording: return QStringLiteral("recording");
-    case State::Processing: return QStringLiteral("processing");
-    case State::Cleaning: return QStringLiteral("cleaning");
-    case State::Delivering: return QStringLiteral("delivering");
-    }
-    return {};
-}
-
-QString DictationCoordinator::toString(Failure failure) {
-    switch (failure) {
-    case Failure::Readiness: return QStringLiteral("readiness");
-    case Failure::Capture: return QStringLiteral("capture");
-    case Failure::EmptyAudio: return QStringLiteral("emptyAudio");
-    case Failure::NoSpeech: return QStringLiteral("noSpeech");
-    case Failure::Helper: return QStringLiteral("helper");
-    case Failure::Delivery: return QStringLiteral("delivery");
-    }
-    return {};
-}
 
 DictationCoordinator::DictationCoordinator(Dependencies dependencies, QObject *parent)
     : QObject(parent), m_deps(std::move(dependencies)) {
@@ -462,11 +439,9 @@ void DictationCoordinator::logFinish(bool complete) {
         "Dictation finished: %{public}s, %ld s audio, %ld chunks, transcribe %ld ms, cleanup %{public}s %ld ms, "
         "delivery %{public}s",
         {complete ? "complete" : "partial", qint64(m_deps.recorder->recordedSeconds()), m.chunks.value_or(0),
-         m.transcribeMs.value_or(0), m.cleanup ? DictationMeasurements::toString(*m.cleanup) : QStringLiteral("none"),
-         m.cleanupMs.value_or(0),
-         m.delivery && *m.delivery != DictationMeasurements::Delivery::None
-             ? DictationMeasurements::toString(*m.delivery)
-             : QStringLiteral("none")});
+         m.transcribeMs.value_or(0), m.cleanup ? enumName(*m.cleanup) : QStringLiteral("none"), m.cleanupMs.value_or(0),
+         m.delivery && *m.delivery != DictationMeasurements::Delivery::None ? enumName(*m.delivery)
+                                                                            : QStringLiteral("none")});
 }
 
 // ---------------------------------------------------------------------------------------------

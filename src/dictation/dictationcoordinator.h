@@ -33,8 +33,6 @@ class DictationCoordinator : public QObject, public SpeechRecorderOwner {
 public:
     enum class State { Idle, Preparing, Recording, Processing, Cleaning, Delivering };
     enum class Failure { Readiness, Capture, EmptyAudio, NoSpeech, Helper, Delivery };
-    static QString toString(State state);
-    static QString toString(Failure failure);
 
     using HistoryStore = RecordingHistorySaving<DictationMeasurements>;
 

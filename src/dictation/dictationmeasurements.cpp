@@ -1,43 +1,12 @@
 #include "dictation/dictationmeasurements.h"
 
+#include "core/enumname.h"
 #include "core/jsonfield.h"
 #include "speech/recordinghistory.h"
 
 #include <QJsonDocument>
 
 namespace velmora {
-
-QString DictationMeasurements::toString(Cleanup cleanup) {
-    switch (cleanup) {
-    case Cleanup::Off: return QStringLiteral("off");
-    case Cleanup::Applied: return QStringLiteral("applied");
-    case Cleanup::Skipped: return QStringLiteral("skipped");
-    }
-    return {};
-}
-
-QString DictationMeasurements::toString(Delivery delivery) {
-    switch (delivery) {
-    case Delivery::Pasted: return QStringLiteral("pasted");
-    case Delivery::Failed: return QStringLiteral("failed");
-    case Delivery::None: return QStringLiteral("none");
-    }
-    return {};
-}
-
-std::optional<DictationMeasurements::Cleanup> DictationMeasurements::cleanupFromString(const QString &raw) {
-    for (Cleanup c : {Cleanup::Off, Cleanup::Applied, Cleanup::Skipped})
-        if (toString(c) == raw)
-            return c;
-    return std::nullopt;
-}
-
-std::optional<DictationMeasurements::Delivery> DictationMeasurements::deliveryFromString(const QString &raw) {
-    for (Delivery d : {Delivery::Pasted, Delivery::Failed, Delivery::None})
-        if (toString(d) == raw)
-            return d;
-    return std::nullopt;
-}
 
 QJsonObject DictationMeasurements::toJson() const {
     QJsonObject o;
@@ -51,11 +20,11 @@ QJsonObject DictationMeasurements::toJson() const {
     put("words", words);
     put("countVersion", countVersion);
     if (cleanup)
-        o.insert(QLatin1String("cleanup"), toString(*cleanup));
+        o.insert(QLatin1String("cleanup"), enumName(*cleanup));
     put("promptTokens", promptTokens);
     put("completionTokens", completionTokens);
     if (delivery)
-        o.insert(QLatin1String("delivery"), toString(*delivery));
+        o.insert(QLatin1String("delivery"), enumName(*delivery));
     put("micInterrupted", micInterrupted);
     put("transcribeMs", transcribeMs);
     put("cleanupMs", cleanupMs);
@@ -84,11 +53,12 @@ std::optional<DictationMeasurements> DictationMeasurements::fromJson(const QJson
     const bool ok =
         readField(o, "audioSeconds", m.audioSeconds) && readField(o, "chunks", m.chunks) &&
         readField(o, "characters", m.characters) && readField(o, "words", m.words) &&
-        readField(o, "countVersion", m.countVersion) && readEnum(o, "cleanup", m.cleanup, &cleanupFromString) &&
+        readField(o, "countVersion", m.countVersion) && readEnum(o, "cleanup", m.cleanup, &enumFromName<Cleanup>) &&
         readField(o, "promptTokens", m.promptTokens) && readField(o, "completionTokens", m.completionTokens) &&
-        readEnum(o, "delivery", m.delivery, &deliveryFromString) && readField(o, "micInterrupted", m.micInterrupted) &&
-        readField(o, "transcribeMs", m.transcribeMs) && readField(o, "cleanupMs", m.cleanupMs) &&
-        readField(o, "speechModel", m.speechModel) && readField(o, "textModel", m.textModel);
+        readEnum(o, "delivery", m.delivery, &enumFromName<Delivery>) &&
+        readField(o, "micInterrupted", m.micInterrupted) && readField(o, "transcribeMs", m.transcribeMs) &&
+        readField(o, "cleanupMs", m.cleanupMs) && readField(o, "speechModel", m.speechModel) &&
+        readField(o, "textModel", m.textModel);
     if (!ok)
         return std::nullopt;
     return m;

@@ -4,6 +4,7 @@
 // optional so that a run that ended early stores only what it reached.
 
 #include <QJsonObject>
+#include <QObject>
 #include <QString>
 
 #include <optional>
@@ -11,13 +12,13 @@
 namespace velmora {
 
 struct DictationMeasurements {
+    Q_GADGET
+public:
+    // Stored by their names (core/enumname.h).
     enum class Cleanup { Off, Applied, Skipped };
+    Q_ENUM(Cleanup)
     enum class Delivery { Pasted, Failed, None };
-
-    static QString toString(Cleanup cleanup);
-    static QString toString(Delivery delivery);
-    static std::optional<Cleanup> cleanupFromString(const QString &raw);
-    static std::optional<Delivery> deliveryFromString(const QString &raw);
+    Q_ENUM(Delivery)
 
     static constexpr qint64 version = 1;
 

@@ -24,15 +24,14 @@ struct SpeechRecording {
 
 // Why a capture could not start, convert or write.
 class SpeechCaptureError : public Error {
+    Q_GADGET
 public:
     enum class Reason { Unavailable, Conversion, WriteFailed };
+    Q_ENUM(Reason)
     static constexpr const char *kDomain = "Velmora.SpeechCaptureError";
 
     explicit SpeechCaptureError(Reason reason);
     Reason reason() const { return m_reason; }
-
-    static QString toString(Reason reason);
-    static std::optional<Reason> fromString(const QString &text);
 
 private:
     Reason m_reason;

@@ -21,44 +21,6 @@ QCoro::Task<> settle(SharedTask<void> task) {
 
 } // namespace
 
-QString SpeechRecorder::toString(State state) {
-    switch (state) {
-    case State::Idle: return QStringLiteral("idle");
-    case State::Preparing: return QStringLiteral("preparing");
-    case State::Recording: return QStringLiteral("recording");
-    case State::Processing: return QStringLiteral("processing");
-    }
-    return {};
-}
-
-QString SpeechRecorder::toString(Failure failure) {
-    switch (failure) {
-    case Failure::Capture: return QStringLiteral("capture");
-    case Failure::EmptyAudio: return QStringLiteral("emptyAudio");
-    case Failure::Helper: return QStringLiteral("helper");
-    }
-    return {};
-}
-
-QString SpeechRecorder::toString(BeginResult result) {
-    switch (result) {
-    case BeginResult::Started: return QStringLiteral("started");
-    case BeginResult::Busy: return QStringLiteral("busy");
-    case BeginResult::Blocked: return QStringLiteral("blocked");
-    }
-    return {};
-}
-
-QString SpeechRecorder::toString(CancelReason reason) {
-    switch (reason) {
-    case CancelReason::Canceled: return QStringLiteral("canceled");
-    case CancelReason::Failed: return QStringLiteral("failed");
-    case CancelReason::Interrupted: return QStringLiteral("interrupted");
-    case CancelReason::Quitting: return QStringLiteral("quitting");
-    }
-    return {};
-}
-
 SpeechRecorder::SpeechRecorder(Dependencies dependencies, QObject *parent)
     : QObject(parent), m_deps(std::move(dependencies)) {
     connect(m_deps.capture, &SpeechCapturing::levelChanged, this, &SpeechRecorder::captureLevelChanged);
@@ -472,7 +434,7 @@ QCoro::Task<> SpeechRecorder::endOperation(QUuid id) {
 
 void SpeechRecorder::fail(Failure failure, std::exception_ptr error) {
     Log::speech().error("Recording failed: %{public}s, error %{public}s",
-                        {toString(failure), error ? Log::errorCode(error) : QStringLiteral("none")});
+                        {enumName(failure), error ? Log::errorCode(error) : QStringLiteral("none")});
     if (m_owner)
         m_owner->operationDidFail(failure);
     cancel(CancelReason::Failed, nullptr);

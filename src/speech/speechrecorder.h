@@ -8,6 +8,7 @@
 
 #include "core/cancellationtoken.h"
 #include "core/continuousclock.h"
+#include "core/enumname.h"
 #include "core/sharedtask.h"
 #include "library/records.h"
 #include "speech/chunkedtranscription.h"
@@ -55,14 +56,13 @@ class SpeechRecorder : public QObject {
     Q_OBJECT
 public:
     enum class State { Idle, Preparing, Recording, Processing };
+    Q_ENUM(State)
     enum class Failure { Capture, EmptyAudio, Helper };
+    Q_ENUM(Failure)
     enum class BeginResult { Started, Busy, Blocked };
+    Q_ENUM(BeginResult)
     enum class CancelReason { Canceled, Failed, Interrupted, Quitting };
-
-    static QString toString(State state);
-    static QString toString(Failure failure);
-    static QString toString(BeginResult result);
-    static QString toString(CancelReason reason);
+    Q_ENUM(CancelReason)
 
     struct Transcript {
         QString text;

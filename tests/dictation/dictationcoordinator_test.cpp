@@ -4,6 +4,7 @@
 #include "dictationrunfixture.h"
 #include "fakewriter.h"
 
+#include "core/enumname.h"
 #include "dictation/dictationdelivery.h"
 #include "dictation/transcriptcleanup.h"
 #include "dictation/wordcount.h"
@@ -31,8 +32,8 @@ QString finishLine(const char *completeness, double recordedSeconds, const M &m)
         "Dictation finished: %{public}s, %ld s audio, %ld chunks, transcribe %ld ms, cleanup "
         "%{public}s %ld ms, delivery %{public}s",
         {completeness, qint64(recordedSeconds), m.chunks.value_or(0), m.transcribeMs.value_or(0),
-         m.cleanup ? M::toString(*m.cleanup) : QStringLiteral("none"), m.cleanupMs.value_or(0),
-         m.delivery && *m.delivery != M::Delivery::None ? M::toString(*m.delivery) : QStringLiteral("none")});
+         m.cleanup ? enumName(*m.cleanup) : QStringLiteral("none"), m.cleanupMs.value_or(0),
+         m.delivery && *m.delivery != M::Delivery::None ? enumName(*m.delivery) : QStringLiteral("none")});
 }
 
 const QString kSkipped = QStringLiteral("Cleanup skipped: failed, invalid output or timed out");

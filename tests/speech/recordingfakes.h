@@ -153,7 +153,7 @@ public:
 
     void operationWillBegin() override { note(QStringLiteral("willBegin")); }
     void operationDidFail(SpeechRecorder::Failure failure) override {
-        note(QStringLiteral("didFail ") + SpeechRecorder::toString(failure));
+        note(QStringLiteral("didFail ") + enumName(failure));
     }
     QCoro::Task<> transcriptDidArrive(SpeechRecorder::Transcript transcript, QUuid id) override;
     void operationWillCancel() override { note(QStringLiteral("willCancel")); }

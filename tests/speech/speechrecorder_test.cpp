@@ -160,7 +160,7 @@ TEST_F(SpeechRecorderTest, EveryCancelReasonSettlesHistoryAndHandsTheRunBack) {
         {Reason::Quitting, {"willBegin", "willCancel", "ownershipDidEnd"}, false, true, true},
     };
     for (const Case &c : cases) {
-        const std::string name = SpeechRecorder::toString(c.reason).toStdString();
+        const std::string name = enumName(c.reason).toStdString();
         journal.entries.clear();
         owner.calls.clear();
         helper.terminations = 0;
