@@ -24,6 +24,17 @@ T readSetting(const Defaults &defaults, const SettingKey<T> &key) {
     return key.defaultValue;
 }
 
+// Takes a setting's new value and stores it (every time, so a choice made again is written);
+// observers hear only of a change.
+template <typename S, typename T, typename Changed>
+void update(Defaults &defaults, const SettingKey<S> &key, const S &stored, T &member, const T &value, Changed changed) {
+    const bool differs = member != value;
+    member = value;
+    defaults.set(key, stored);
+    if (differs)
+        changed();
+}
+
 bool isLineBreak(char32_t c) {
     return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
@@ -86,35 +97,19 @@ DictationContext::DictationContext(Defaults &defaults, QObject *parent) : QObjec
 }
 
 void DictationContext::setField(DictationField field) {
-    const bool changed = m_field != field;
-    m_field = field;
-    m_defaults.set(kDictationField, toString(field));
-    if (changed)
-        emit fieldChanged();
+    update(m_defaults, kDictationField, toString(field), m_field, field, [this] { emit fieldChanged(); });
 }
 
 void DictationContext::setFieldName(const QString &name) {
-    const bool changed = m_fieldName != name;
-    m_fieldName = name;
-    m_defaults.set(kDictationFieldName, name);
-    if (changed)
-        emit fieldNameChanged();
+    update(m_defaults, kDictationFieldName, name, m_fieldName, name, [this] { emit fieldNameChanged(); });
 }
 
 void DictationContext::setAbout(const QString &about) {
-    const bool changed = m_about != about;
-    m_about = about;
-    m_defaults.set(kDictationAbout, about);
-    if (changed)
-        emit aboutChanged();
+    update(m_defaults, kDictationAbout, about, m_about, about, [this] { emit aboutChanged(); });
 }
 
 void DictationContext::setVocabulary(const QStringList &terms) {
-    const bool changed = m_vocabulary != terms;
-    m_vocabulary = terms;
-    m_defaults.set(kDictationVocabulary, terms);
-    if (changed)
-        emit vocabularyChanged();
+    update(m_defaults, kDictationVocabulary, terms, m_vocabulary, terms, [this] { emit vocabularyChanged(); });
 }
 
 QStringList DictationContext::vocabularyTerms(const QString &text) {
