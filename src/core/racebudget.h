@@ -7,6 +7,7 @@
 #include "core/cancellationtoken.h"
 #include "core/error.h"
 #include "core/promise.h"
+#include "core/settled.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -30,21 +31,11 @@ QCoro::Task<RaceResult<T>> raceBudget(std::chrono::milliseconds budget,
     CancellationSource inner(caller);
     // 0 = work finished, 1 = budget ran out, 2 = caller cancelled
     Promise<int> winner;
-    std::exception_ptr workError;
-    std::optional<detail::Stored<T>> value;
+    Settled<T> end;
 
     auto runner = [&]() -> QCoro::Task<> {
-        auto task = work(inner.token());
-        try {
-            if constexpr (std::is_void_v<T>) {
-                co_await std::move(task);
-                value.emplace();
-            } else {
-                value.emplace(co_await std::move(task));
-            }
-        } catch (...) {
-            workError = std::current_exception();
-        }
+        auto settling = settle(work(inner.token()));
+        end = co_await std::move(settling);
         winner.resolve(0);
     };
 
@@ -72,12 +63,12 @@ QCoro::Task<RaceResult<T>> raceBudget(std::chrono::milliseconds budget,
             co_return std::nullopt;
     }
     co_await std::move(running);
-    if (workError)
-        std::rethrow_exception(workError);
+    if (end.error)
+        std::rethrow_exception(end.error);
     if constexpr (std::is_void_v<T>)
         co_return true;
     else
-        co_return std::move(*value);
+        co_return std::move(*end.value);
 }
 
 } // namespace velmora

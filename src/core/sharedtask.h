@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/promise.h"
+#include "core/settled.h"
 
 #include <QCoro/QCoroTask>
 
@@ -24,16 +25,14 @@ public:
 
 private:
     static QCoro::Task<> drive(QCoro::Task<T> task, Promise<T> promise) {
-        try {
-            if constexpr (std::is_void_v<T>) {
-                co_await std::move(task);
-                promise.resolve();
-            } else {
-                promise.resolve(co_await std::move(task));
-            }
-        } catch (...) {
-            promise.reject(std::current_exception());
-        }
+        auto settling = settle(std::move(task));
+        Settled<T> end = co_await std::move(settling);
+        if (end.error)
+            promise.reject(end.error);
+        else if constexpr (std::is_void_v<T>)
+            promise.resolve();
+        else
+            promise.resolve(std::move(*end.value));
     }
 
     std::shared_ptr<Promise<T>> m_promise;

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "core/promise.h"
+#include "core/settled.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QPointer>
 #include <QThread>
 
-#include <exception>
-#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -17,26 +15,16 @@ namespace velmora {
 namespace detail {
 template <typename T, typename OnResult, typename OnError>
 QCoro::Task<> deliverTo(QPointer<QObject> context, QCoro::Task<T> task, OnResult onResult, OnError onError) {
-    std::exception_ptr error;
-    std::optional<Stored<T>> value;
-    try {
-        if constexpr (std::is_void_v<T>) {
-            co_await std::move(task);
-            value.emplace();
-        } else {
-            value.emplace(co_await std::move(task));
-        }
-    } catch (...) {
-        error = std::current_exception();
-    }
+    auto settling = settle(std::move(task));
+    Settled<T> end = co_await std::move(settling);
     if (!context)
         co_return;
-    if (error)
-        onError(error);
+    if (end.error)
+        onError(end.error);
     else if constexpr (std::is_void_v<T>)
         onResult();
     else
-        onResult(std::move(*value));
+        onResult(std::move(*end.value));
 }
 } // namespace detail
 
