@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <ctime>
+#include <utility>
 
 namespace velmora {
 
@@ -16,13 +17,14 @@ ContinuousClock::time_point ContinuousClock::now() noexcept {
     return time_point(std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec));
 }
 
-QCoro::Task<> sleepFor(std::chrono::nanoseconds duration, CancellationToken token) {
-    token.throwIfCancelled();
-    if (duration <= std::chrono::nanoseconds::zero())
-        co_return;
-    BoottimeTimer timer;
+namespace {
+
+// Starts the timer and waits for its timeout; throws CancelledError when the token is cancelled
+// first.
+template <typename Timer, typename Duration>
+QCoro::Task<> timeoutOf(Timer &timer, Duration duration, CancellationToken token) {
     Promise<bool> done; // true when the time has passed, false when cancelled
-    QObject::connect(&timer, &BoottimeTimer::timeout, [&] { done.resolve(true); });
+    QObject::connect(&timer, &Timer::timeout, [&] { done.resolve(true); });
     timer.start(duration);
     auto reg = token.onCancelled([&] { done.resolve(false); });
     const bool elapsed = co_await done;
@@ -31,20 +33,25 @@ QCoro::Task<> sleepFor(std::chrono::nanoseconds duration, CancellationToken toke
         throw CancelledError();
 }
 
+} // namespace
+
+QCoro::Task<> sleepFor(std::chrono::nanoseconds duration, CancellationToken token) {
+    token.throwIfCancelled();
+    if (duration <= std::chrono::nanoseconds::zero())
+        co_return;
+    BoottimeTimer timer;
+    auto waiting = timeoutOf(timer, duration, std::move(token));
+    co_await std::move(waiting);
+}
+
 QCoro::Task<> delay(std::chrono::milliseconds duration, CancellationToken token) {
     token.throwIfCancelled();
-    Promise<bool> done;
     QTimer timer;
     timer.setSingleShot(true);
     // A coarse timer may fire up to 5% early; callers rely on the whole duration.
     timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, [&] { done.resolve(true); });
-    timer.start(duration);
-    auto reg = token.onCancelled([&] { done.resolve(false); });
-    const bool elapsed = co_await done;
-    timer.stop();
-    if (!elapsed)
-        throw CancelledError();
+    auto waiting = timeoutOf(timer, duration, std::move(token));
+    co_await std::move(waiting);
 }
 
 } // namespace velmora
