@@ -226,10 +226,7 @@ QList<HistoryEntry> HistoryEntry::fetchAll(SQLite::Database &db, const std::opti
         ran->append(statement);
     SQLite::Statement s(db, statement.sql.toStdString());
     bindAll(s, statement.arguments);
-    QList<HistoryEntry> out;
-    while (s.executeStep())
-        out.append(fromRow(s));
-    return out;
+    return allRows<HistoryEntry>(s);
 }
 
 QSet<QString> HistoryEntry::fetchUsedTools(SQLite::Database &db) {
@@ -262,10 +259,9 @@ std::optional<HistoryEntryDetail> HistoryEntryDetail::fetch(SQLite::Database &db
     SQLite::Statement s(db, "SELECT * FROM activityEvent WHERE taskId = ? AND kind = 'attemptFinished'\n"
                             "ORDER BY occurredAt DESC LIMIT 1");
     bind::uuid(s, 1, id);
-    if (s.executeStep()) {
-        const ActivityEvent event = ActivityEvent::fromRow(s);
-        detail.outcome = event.outcome;
-        detail.measurements = event.measurements;
+    if (const std::optional<ActivityEvent> event = firstRow<ActivityEvent>(s)) {
+        detail.outcome = event->outcome;
+        detail.measurements = event->measurements;
     }
     return detail;
 }

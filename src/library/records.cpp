@@ -5,6 +5,8 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 
 #include <array>
+#include <initializer_list>
+#include <string>
 
 namespace velmora {
 
@@ -29,6 +31,13 @@ E decodeEnum(std::optional<E> value, const QString &raw, const char *what) {
     if (!value)
         throw LibraryDecodingError(QStringLiteral("unknown %1 \"%2\"").arg(QLatin1String(what), raw));
     return *value;
+}
+
+template <typename E>
+E enumColumn(const SQLite::Statement &row, const char *name, std::optional<E> (*fromString)(const QString &),
+             const char *what) {
+    const QString raw = column::text(row, name);
+    return decodeEnum(fromString(raw), raw, what);
 }
 
 constexpr std::array<const char *, 1> kEventKinds{"attemptFinished"};
@@ -92,6 +101,14 @@ QString textOf(const SQLite::Column &c) {
         return QStringLiteral("");
     return QString::fromUtf8(static_cast<const char *>(c.getBlob()), c.getBytes());
 }
+
+// A NULL column reads as none, any other through read.
+template <typename Read>
+auto unlessNull(const SQLite::Statement &row, const char *name, Read read) -> std::optional<decltype(read(row, name))> {
+    if (row.getColumn(name).isNull())
+        return std::nullopt;
+    return read(row, name);
+}
 } // namespace
 
 QString text(const SQLite::Statement &row, const char *name) {
@@ -102,10 +119,7 @@ QString text(const SQLite::Statement &row, const char *name) {
 }
 
 std::optional<QString> optionalText(const SQLite::Statement &row, const char *name) {
-    const SQLite::Column c = row.getColumn(name);
-    if (c.isNull())
-        return std::nullopt;
-    return textOf(c);
+    return unlessNull(row, name, text);
 }
 
 QUuid uuid(const SQLite::Statement &row, const char *name) {
@@ -117,9 +131,7 @@ QUuid uuid(const SQLite::Statement &row, const char *name) {
 }
 
 std::optional<QUuid> optionalUuid(const SQLite::Statement &row, const char *name) {
-    if (row.getColumn(name).isNull())
-        return std::nullopt;
-    return uuid(row, name);
+    return unlessNull(row, name, uuid);
 }
 
 QDateTime date(const SQLite::Statement &row, const char *name) {
@@ -127,16 +139,13 @@ QDateTime date(const SQLite::Statement &row, const char *name) {
 }
 
 std::optional<QDateTime> optionalDate(const SQLite::Statement &row, const char *name) {
-    if (row.getColumn(name).isNull())
-        return std::nullopt;
-    return date(row, name);
+    return unlessNull(row, name, date);
 }
 
 std::optional<ActivityEvent::Outcome> optionalOutcome(const SQLite::Statement &row, const char *name) {
-    const std::optional<QString> raw = optionalText(row, name);
-    if (!raw)
-        return std::nullopt;
-    return decodeEnum(ActivityEvent::outcomeFromString(*raw), *raw, "outcome");
+    return unlessNull(row, name, [](const SQLite::Statement &r, const char *n) {
+        return enumColumn(r, n, &ActivityEvent::outcomeFromString, "outcome");
+    });
 }
 
 qint64 integer(const SQLite::Statement &row, const char *name) {
@@ -150,15 +159,23 @@ qint64 integer(const SQLite::Statement &row, const char *name) {
 
 namespace bind {
 
+namespace {
+// An absent value binds NULL, a present one through bindValue.
+template <typename T, typename Bind>
+void orNull(SQLite::Statement &statement, int index, const std::optional<T> &value, Bind bindValue) {
+    if (value)
+        bindValue(statement, index, *value);
+    else
+        statement.bind(index);
+}
+} // namespace
+
 void text(SQLite::Statement &statement, int index, const QString &value) {
     statement.bind(index, value.toStdString());
 }
 
 void optionalText(SQLite::Statement &statement, int index, const std::optional<QString> &value) {
-    if (value)
-        text(statement, index, *value);
-    else
-        statement.bind(index);
+    orNull(statement, index, value, text);
 }
 
 void uuid(SQLite::Statement &statement, int index, const QUuid &value) {
@@ -166,10 +183,7 @@ void uuid(SQLite::Statement &statement, int index, const QUuid &value) {
 }
 
 void optionalUuid(SQLite::Statement &statement, int index, const std::optional<QUuid> &value) {
-    if (value)
-        uuid(statement, index, *value);
-    else
-        statement.bind(index);
+    orNull(statement, index, value, uuid);
 }
 
 void date(SQLite::Statement &statement, int index, const QDateTime &value) {
@@ -177,13 +191,156 @@ void date(SQLite::Statement &statement, int index, const QDateTime &value) {
 }
 
 void optionalDate(SQLite::Statement &statement, int index, const std::optional<QDateTime> &value) {
-    if (value)
-        date(statement, index, *value);
-    else
-        statement.bind(index);
+    orNull(statement, index, value, date);
 }
 
 } // namespace bind
+
+namespace {
+
+// A table whose rows are written whole: the key column, then the others in the order a record's
+// bindFields binds them.
+struct RowTable {
+    RowTable(const char *name, const char *key, std::initializer_list<const char *> fields)
+        : keyPlace(int(fields.size()) + 1) {
+        const std::string table(name);
+        std::string columns(key);
+        std::string places("?");
+        std::string assignments;
+        for (const char *field : fields) {
+            columns.append(", ").append(field);
+            places.append(",?");
+            assignments.append(assignments.empty() ? "" : ", ").append(field).append(" = ?");
+        }
+        const std::string whereKey = std::string(" WHERE ") + key + " = ?";
+        insert = "INSERT INTO " + table + " (" + columns + ") VALUES (" + places + ")";
+        update = "UPDATE " + table + " SET " + assignments + whereKey;
+        select = "SELECT * FROM " + table + whereKey;
+        remove = "DELETE FROM " + table + whereKey;
+    }
+
+    std::string insert;
+    std::string update; // the fields first, the key last, at keyPlace
+    std::string select;
+    std::string remove;
+    int keyPlace;
+};
+
+void bindKey(SQLite::Statement &statement, int index, const QUuid &key) {
+    bind::uuid(statement, index, key);
+}
+void bindKey(SQLite::Statement &statement, int index, const QString &key) {
+    bind::text(statement, index, key);
+}
+
+template <typename Record>
+const QUuid &keyOf(const Record &record) {
+    return record.id;
+}
+const QString &keyOf(const LibraryDraft &draft) {
+    return draft.tool;
+}
+
+void bindFields(SQLite::Statement &s, int i, const ActivityEvent &e) {
+    bind::uuid(s, i++, e.taskId);
+    bind::optionalUuid(s, i++, e.attemptId);
+    bind::text(s, i++, e.tool);
+    bind::text(s, i++, ActivityEvent::toString(e.kind));
+    s.bind(i++, int64_t(e.version));
+    bind::date(s, i++, e.occurredAt);
+    bind::text(s, i++, e.timeZone);
+    s.bind(i++, int64_t(e.utcOffsetSeconds));
+    bind::optionalText(s, i++, e.outcome ? std::optional<QString>(ActivityEvent::toString(*e.outcome)) : std::nullopt);
+    bind::optionalText(s, i, e.measurements);
+}
+
+void bindFields(SQLite::Statement &s, int i, const LibraryTask &t) {
+    bind::text(s, i++, t.tool);
+    bind::text(s, i++, LibraryTask::toString(t.status));
+    bind::date(s, i++, t.createdAt);
+    bind::date(s, i++, t.updatedAt);
+    bind::optionalDate(s, i, t.contentDeletedAt);
+}
+
+void bindFields(SQLite::Statement &s, int i, const LibraryArtifact &a) {
+    bind::uuid(s, i++, a.taskId);
+    bind::optionalUuid(s, i++, a.attemptId);
+    bind::text(s, i++, LibraryArtifact::toString(a.role));
+    bind::text(s, i++, LibraryArtifact::toString(a.kind));
+    bind::optionalText(s, i++, a.language);
+    bind::optionalText(s, i++, a.text);
+    bind::optionalText(s, i++, a.filePath);
+    bind::date(s, i, a.createdAt);
+}
+
+void bindFields(SQLite::Statement &s, int i, const LibraryNote &n) {
+    bind::text(s, i++, n.text);
+    bind::date(s, i++, n.createdAt);
+    bind::date(s, i, n.updatedAt);
+}
+
+void bindFields(SQLite::Statement &s, int i, const LibraryDraft &d) {
+    s.bind(i++, int64_t(d.version));
+    bind::text(s, i++, d.content);
+    bind::date(s, i, d.updatedAt);
+}
+
+const RowTable kEvents("activityEvent", "id",
+                       {"taskId", "attemptId", "tool", "kind", "version", "occurredAt", "timeZone", "utcOffsetSeconds",
+                        "outcome", "measurements"});
+const RowTable kTasks("task", "id", {"tool", "status", "createdAt", "updatedAt", "contentDeletedAt"});
+const RowTable kArtifacts("artifact", "id",
+                          {"taskId", "attemptId", "role", "kind", "language", "text", "filePath", "createdAt"});
+const RowTable kNotes("note", "id", {"text", "createdAt", "updatedAt"});
+const RowTable kDrafts("draft", "tool", {"version", "content", "updatedAt"});
+
+template <typename Record>
+void insertRow(SQLite::Database &db, const RowTable &table, const Record &record) {
+    SQLite::Statement s(db, table.insert);
+    bindKey(s, 1, keyOf(record));
+    bindFields(s, 2, record);
+    s.exec();
+}
+
+// True when a row had the record's key.
+template <typename Record>
+bool updateRow(SQLite::Database &db, const RowTable &table, const Record &record) {
+    SQLite::Statement s(db, table.update);
+    bindFields(s, 1, record);
+    bindKey(s, table.keyPlace, keyOf(record));
+    return s.exec() > 0;
+}
+
+template <typename Record>
+void upsertRow(SQLite::Database &db, const RowTable &table, const Record &record) {
+    if (!updateRow(db, table, record))
+        insertRow(db, table, record);
+}
+
+template <typename Record, typename Key>
+std::optional<Record> fetchRow(SQLite::Database &db, const RowTable &table, const Key &key) {
+    SQLite::Statement s(db, table.select);
+    bindKey(s, 1, key);
+    return firstRow<Record>(s);
+}
+
+// True when a row was deleted.
+template <typename Key>
+bool deleteRow(SQLite::Database &db, const RowTable &table, const Key &key) {
+    SQLite::Statement s(db, table.remove);
+    bindKey(s, 1, key);
+    return s.exec() > 0;
+}
+
+// The rows of a task in the table, oldest first by the column.
+template <typename Record>
+QList<Record> fetchOfTask(SQLite::Database &db, const char *table, const char *order, const QUuid &taskId) {
+    SQLite::Statement s(db, std::string("SELECT * FROM ") + table + " WHERE taskId = ? ORDER BY " + order);
+    bind::uuid(s, 1, taskId);
+    return allRows<Record>(s);
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // ActivityEvent
@@ -207,8 +364,7 @@ ActivityEvent ActivityEvent::fromRow(const SQLite::Statement &row) {
     e.taskId = column::uuid(row, "taskId");
     e.attemptId = column::optionalUuid(row, "attemptId");
     e.tool = column::text(row, "tool");
-    const QString kind = column::text(row, "kind");
-    e.kind = decodeEnum(kindFromString(kind), kind, "event kind");
+    e.kind = enumColumn(row, "kind", &kindFromString, "event kind");
     e.version = column::integer(row, "version");
     e.occurredAt = column::date(row, "occurredAt");
     e.timeZone = column::text(row, "timeZone");
@@ -219,29 +375,11 @@ ActivityEvent ActivityEvent::fromRow(const SQLite::Statement &row) {
 }
 
 void ActivityEvent::insert(SQLite::Database &db) const {
-    SQLite::Statement s(db, "INSERT INTO activityEvent (id, taskId, attemptId, tool, kind, version, occurredAt, "
-                            "timeZone, utcOffsetSeconds, outcome, measurements) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
-    bind::uuid(s, 1, id);
-    bind::uuid(s, 2, taskId);
-    bind::optionalUuid(s, 3, attemptId);
-    bind::text(s, 4, tool);
-    bind::text(s, 5, toString(kind));
-    s.bind(6, int64_t(version));
-    bind::date(s, 7, occurredAt);
-    bind::text(s, 8, timeZone);
-    s.bind(9, int64_t(utcOffsetSeconds));
-    bind::optionalText(s, 10, outcome ? std::optional<QString>(toString(*outcome)) : std::nullopt);
-    bind::optionalText(s, 11, measurements);
-    s.exec();
+    insertRow(db, kEvents, *this);
 }
 
 QList<ActivityEvent> ActivityEvent::fetchAll(SQLite::Database &db, const QUuid &taskId) {
-    SQLite::Statement s(db, "SELECT * FROM activityEvent WHERE taskId = ? ORDER BY occurredAt");
-    bind::uuid(s, 1, taskId);
-    QList<ActivityEvent> out;
-    while (s.executeStep())
-        out.append(fromRow(s));
-    return out;
+    return fetchOfTask<ActivityEvent>(db, "activityEvent", "occurredAt", taskId);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -268,8 +406,7 @@ LibraryTask LibraryTask::fromRow(const SQLite::Statement &row) {
     LibraryTask t;
     t.id = column::uuid(row, "id");
     t.tool = column::text(row, "tool");
-    const QString status = column::text(row, "status");
-    t.status = decodeEnum(statusFromString(status), status, "task status");
+    t.status = enumColumn(row, "status", &statusFromString, "task status");
     t.createdAt = column::date(row, "createdAt");
     t.updatedAt = column::date(row, "updatedAt");
     t.contentDeletedAt = column::optionalDate(row, "contentDeletedAt");
@@ -277,35 +414,15 @@ LibraryTask LibraryTask::fromRow(const SQLite::Statement &row) {
 }
 
 std::optional<LibraryTask> LibraryTask::fetch(SQLite::Database &db, const QUuid &id) {
-    SQLite::Statement s(db, "SELECT * FROM task WHERE id = ?");
-    bind::uuid(s, 1, id);
-    if (!s.executeStep())
-        return std::nullopt;
-    return fromRow(s);
+    return fetchRow<LibraryTask>(db, kTasks, id);
 }
 
 void LibraryTask::insert(SQLite::Database &db) const {
-    SQLite::Statement s(db, "INSERT INTO task (id, tool, status, createdAt, updatedAt, contentDeletedAt) "
-                            "VALUES (?,?,?,?,?,?)");
-    bind::uuid(s, 1, id);
-    bind::text(s, 2, tool);
-    bind::text(s, 3, toString(status));
-    bind::date(s, 4, createdAt);
-    bind::date(s, 5, updatedAt);
-    bind::optionalDate(s, 6, contentDeletedAt);
-    s.exec();
+    insertRow(db, kTasks, *this);
 }
 
 void LibraryTask::update(SQLite::Database &db) const {
-    SQLite::Statement s(db, "UPDATE task SET tool = ?, status = ?, createdAt = ?, updatedAt = ?, "
-                            "contentDeletedAt = ? WHERE id = ?");
-    bind::text(s, 1, tool);
-    bind::text(s, 2, toString(status));
-    bind::date(s, 3, createdAt);
-    bind::date(s, 4, updatedAt);
-    bind::optionalDate(s, 5, contentDeletedAt);
-    bind::uuid(s, 6, id);
-    s.exec();
+    updateRow(db, kTasks, *this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -329,10 +446,8 @@ LibraryArtifact LibraryArtifact::fromRow(const SQLite::Statement &row) {
     a.id = column::uuid(row, "id");
     a.taskId = column::uuid(row, "taskId");
     a.attemptId = column::optionalUuid(row, "attemptId");
-    const QString role = column::text(row, "role");
-    a.role = decodeEnum(roleFromString(role), role, "artifact role");
-    const QString kind = column::text(row, "kind");
-    a.kind = decodeEnum(kindFromString(kind), kind, "artifact kind");
+    a.role = enumColumn(row, "role", &roleFromString, "artifact role");
+    a.kind = enumColumn(row, "kind", &kindFromString, "artifact kind");
     a.language = column::optionalText(row, "language");
     a.text = column::optionalText(row, "text");
     a.filePath = column::optionalText(row, "filePath");
@@ -343,54 +458,23 @@ LibraryArtifact LibraryArtifact::fromRow(const SQLite::Statement &row) {
 std::optional<LibraryArtifact> LibraryArtifact::fetchOutputText(SQLite::Database &db, const QUuid &taskId) {
     SQLite::Statement s(db, "SELECT * FROM artifact WHERE taskId = ? AND role = 'output' AND kind = 'text' LIMIT 1");
     bind::uuid(s, 1, taskId);
-    if (!s.executeStep())
-        return std::nullopt;
-    return fromRow(s);
+    return firstRow<LibraryArtifact>(s);
 }
 
 QList<LibraryArtifact> LibraryArtifact::fetchAll(SQLite::Database &db, const QUuid &taskId) {
-    SQLite::Statement s(db, "SELECT * FROM artifact WHERE taskId = ? ORDER BY createdAt");
-    bind::uuid(s, 1, taskId);
-    QList<LibraryArtifact> out;
-    while (s.executeStep())
-        out.append(fromRow(s));
-    return out;
+    return fetchOfTask<LibraryArtifact>(db, "artifact", "createdAt", taskId);
 }
 
 void LibraryArtifact::insert(SQLite::Database &db) const {
-    SQLite::Statement s(db, "INSERT INTO artifact (id, taskId, attemptId, role, kind, language, text, filePath, "
-                            "createdAt) VALUES (?,?,?,?,?,?,?,?,?)");
-    bind::uuid(s, 1, id);
-    bind::uuid(s, 2, taskId);
-    bind::optionalUuid(s, 3, attemptId);
-    bind::text(s, 4, toString(role));
-    bind::text(s, 5, toString(kind));
-    bind::optionalText(s, 6, language);
-    bind::optionalText(s, 7, text);
-    bind::optionalText(s, 8, filePath);
-    bind::date(s, 9, createdAt);
-    s.exec();
+    insertRow(db, kArtifacts, *this);
 }
 
 void LibraryArtifact::update(SQLite::Database &db) const {
-    SQLite::Statement s(db, "UPDATE artifact SET taskId = ?, attemptId = ?, role = ?, kind = ?, language = ?, "
-                            "text = ?, filePath = ?, createdAt = ? WHERE id = ?");
-    bind::uuid(s, 1, taskId);
-    bind::optionalUuid(s, 2, attemptId);
-    bind::text(s, 3, toString(role));
-    bind::text(s, 4, toString(kind));
-    bind::optionalText(s, 5, language);
-    bind::optionalText(s, 6, text);
-    bind::optionalText(s, 7, filePath);
-    bind::date(s, 8, createdAt);
-    bind::uuid(s, 9, id);
-    s.exec();
+    updateRow(db, kArtifacts, *this);
 }
 
 void LibraryArtifact::remove(SQLite::Database &db) const {
-    SQLite::Statement s(db, "DELETE FROM artifact WHERE id = ?");
-    bind::uuid(s, 1, id);
-    s.exec();
+    deleteRow(db, kArtifacts, id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -407,32 +491,15 @@ LibraryNote LibraryNote::fromRow(const SQLite::Statement &row) {
 
 QList<LibraryNote> LibraryNote::fetchOrdered(SQLite::Database &db) {
     SQLite::Statement s(db, "SELECT * FROM note ORDER BY updatedAt DESC, id ASC");
-    QList<LibraryNote> out;
-    while (s.executeStep())
-        out.append(fromRow(s));
-    return out;
+    return allRows<LibraryNote>(s);
 }
 
 void LibraryNote::upsert(SQLite::Database &db) const {
-    SQLite::Statement update(db, "UPDATE note SET text = ?, createdAt = ?, updatedAt = ? WHERE id = ?");
-    bind::text(update, 1, text);
-    bind::date(update, 2, createdAt);
-    bind::date(update, 3, updatedAt);
-    bind::uuid(update, 4, id);
-    if (update.exec() > 0)
-        return;
-    SQLite::Statement insert(db, "INSERT INTO note (id, text, createdAt, updatedAt) VALUES (?,?,?,?)");
-    bind::uuid(insert, 1, id);
-    bind::text(insert, 2, text);
-    bind::date(insert, 3, createdAt);
-    bind::date(insert, 4, updatedAt);
-    insert.exec();
+    upsertRow(db, kNotes, *this);
 }
 
 bool LibraryNote::remove(SQLite::Database &db, const QUuid &id) {
-    SQLite::Statement s(db, "DELETE FROM note WHERE id = ?");
-    bind::uuid(s, 1, id);
-    return s.exec() > 0;
+    return deleteRow(db, kNotes, id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -448,33 +515,15 @@ LibraryDraft LibraryDraft::fromRow(const SQLite::Statement &row) {
 }
 
 std::optional<LibraryDraft> LibraryDraft::fetch(SQLite::Database &db, const QString &tool) {
-    SQLite::Statement s(db, "SELECT * FROM draft WHERE tool = ?");
-    bind::text(s, 1, tool);
-    if (!s.executeStep())
-        return std::nullopt;
-    return fromRow(s);
+    return fetchRow<LibraryDraft>(db, kDrafts, tool);
 }
 
 void LibraryDraft::save(SQLite::Database &db) const {
-    SQLite::Statement update(db, "UPDATE draft SET version = ?, content = ?, updatedAt = ? WHERE tool = ?");
-    update.bind(1, int64_t(version));
-    bind::text(update, 2, content);
-    bind::date(update, 3, updatedAt);
-    bind::text(update, 4, tool);
-    if (update.exec() > 0)
-        return;
-    SQLite::Statement insert(db, "INSERT INTO draft (tool, version, content, updatedAt) VALUES (?,?,?,?)");
-    bind::text(insert, 1, tool);
-    insert.bind(2, int64_t(version));
-    bind::text(insert, 3, content);
-    bind::date(insert, 4, updatedAt);
-    insert.exec();
+    upsertRow(db, kDrafts, *this);
 }
 
 void LibraryDraft::remove(SQLite::Database &db, const QString &tool) {
-    SQLite::Statement s(db, "DELETE FROM draft WHERE tool = ?");
-    bind::text(s, 1, tool);
-    s.exec();
+    deleteRow(db, kDrafts, tool);
 }
 
 } // namespace velmora

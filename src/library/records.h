@@ -136,6 +136,23 @@ struct LibraryDraft {
     static void remove(SQLite::Database &db, const QString &tool);
 };
 
+// Every row the statement yields, each read by Record::fromRow.
+template <typename Record, typename Statement>
+QList<Record> allRows(Statement &statement) {
+    QList<Record> out;
+    while (statement.executeStep())
+        out.append(Record::fromRow(statement));
+    return out;
+}
+
+// The statement's first row, read by Record::fromRow, or none.
+template <typename Record, typename Statement>
+std::optional<Record> firstRow(Statement &statement) {
+    if (!statement.executeStep())
+        return std::nullopt;
+    return Record::fromRow(statement);
+}
+
 // Helpers for reading columns by name; each throws LibraryDecodingError on a bad value.
 namespace column {
 QString text(const SQLite::Statement &row, const char *name);

@@ -202,8 +202,7 @@ void RecordingHistoryCore::saveTransaction(SQLite::Database &db, const QString &
         SQLite::Statement query(db, "SELECT * FROM artifact WHERE taskId = ? AND filePath = ? LIMIT 1");
         bind::uuid(query, 1, taskId);
         bind::text(query, 2, stagedRelativePath(taskId));
-        if (query.executeStep())
-            audio = LibraryArtifact::fromRow(query);
+        audio = firstRow<LibraryArtifact>(query);
     }
     if (audio) {
         if (archivePath) {
