@@ -57,6 +57,22 @@ QString limitClause(std::optional<int> limit) {
     return limit ? QStringLiteral(" LIMIT ") + QString::number(*limit) : QString();
 }
 
+// A source's part of the page, newest first by `newest`. A RunsFirst part tests the runs newest
+// first in a subquery whose LIMIT keeps SQLite from merging it into the outer query, which stops
+// at the page's end.
+void openPart(Builder &b, Plan plan) {
+    if (plan == Plan::RunsFirst)
+        b.add(QStringLiteral("SELECT * FROM ("));
+}
+
+void closePart(Builder &b, Plan plan, const QString &newest, std::optional<int> limit) {
+    if (plan == Plan::RunsFirst)
+        b.add(QStringLiteral(" ORDER BY ") + newest + QStringLiteral(" DESC LIMIT -1) WHERE matchText IS NOT NULL") +
+              limitClause(limit));
+    else
+        b.add(QStringLiteral(" ORDER BY ") + newest + QStringLiteral(" DESC") + limitClause(limit));
+}
+
 // The text of a RunsFirst search's best hit among the texts of `owner` (a task's artifacts
 // or a note) named `alias`: the long terms through the hit rows gathered once, with the unary
 // plus so SQLite tests membership instead of probing its index once per gathered row, the short
@@ -113,14 +129,11 @@ HistoryEntry::Statement listStatement(const ListRequest &request, Plan plan, con
     // The page: ids, sort keys and the best hit only, limited before anything else is looked up;
     // materialized, so its limit is never taken over by the outer sort (which would then look at
     // every run).
-    // A RunsFirst part tests the runs newest first in a subquery whose LIMIT keeps SQLite from
-    // merging it into the outer query, which stops at the page's end.
     b.add(QStringLiteral("page AS MATERIALIZED ("));
     if (both)
         b.add(QStringLiteral("SELECT * FROM ("));
     if (request.sources & Library::Tasks) {
-        if (plan == Plan::RunsFirst)
-            b.add(QStringLiteral("SELECT * FROM ("));
+        openPart(b, plan);
         b.add(QStringLiteral("SELECT t.id, t.tool, t.createdAt, 0 AS isNote, NULL AS noteText, "));
         if (plan == Plan::Plain)
             b.add(QStringLiteral("NULL"));
@@ -140,17 +153,12 @@ HistoryEntry::Statement listStatement(const ListRequest &request, Plan plan, con
                       QStringList(sorted.size(), QStringLiteral("?")).join(u',') + QStringLiteral(")"),
                   sorted);
         }
-        if (plan == Plan::RunsFirst)
-            b.add(QStringLiteral(" ORDER BY t.createdAt DESC LIMIT -1) WHERE matchText IS NOT NULL") +
-                  limitClause(request.limit));
-        else
-            b.add(QStringLiteral(" ORDER BY t.createdAt DESC") + limitClause(request.limit));
+        closePart(b, plan, QStringLiteral("t.createdAt"), request.limit);
     }
     if (both)
         b.add(QStringLiteral(") UNION ALL SELECT * FROM ("));
     if (request.sources & Library::Notes) {
-        if (plan == Plan::RunsFirst)
-            b.add(QStringLiteral("SELECT * FROM ("));
+        openPart(b, plan);
         b.add(QStringLiteral("SELECT n.id, 'notes' AS tool, n.updatedAt AS createdAt, 1 AS isNote, "
                              "n.text AS noteText, "));
         if (plan == Plan::Plain)
@@ -161,11 +169,7 @@ HistoryEntry::Statement listStatement(const ListRequest &request, Plan plan, con
             addBestHit(b, *request.terms, true);
             b.add(QStringLiteral(" AS matchText FROM note n"));
         }
-        if (plan == Plan::RunsFirst)
-            b.add(QStringLiteral(" ORDER BY n.updatedAt DESC LIMIT -1) WHERE matchText IS NOT NULL") +
-                  limitClause(request.limit));
-        else
-            b.add(QStringLiteral(" ORDER BY n.updatedAt DESC") + limitClause(request.limit));
+        closePart(b, plan, QStringLiteral("n.updatedAt"), request.limit);
     }
     if (both)
         b.add(QStringLiteral(") ORDER BY createdAt DESC") + limitClause(request.limit));
