@@ -100,17 +100,41 @@ EventTimeZone EventTimeZone::current(const QDateTime &at) {
     return {QString::fromUtf8(QTimeZone::systemTimeZoneId()), zone.offsetFromUtc(at)};
 }
 
+LibraryTask newTask(const QUuid &id, const QString &tool, LibraryTask::Status status, const QDateTime &at) {
+    LibraryTask task;
+    task.id = id;
+    task.tool = tool;
+    task.status = status;
+    task.createdAt = at;
+    task.updatedAt = at;
+    return task;
+}
+
+namespace {
+LibraryArtifact newArtifact(const QUuid &taskId, LibraryArtifact::Role role, LibraryArtifact::Kind kind,
+                            std::optional<QString> language, const QDateTime &at) {
+    LibraryArtifact artifact;
+    artifact.id = QUuid::createUuid();
+    artifact.taskId = taskId;
+    artifact.role = role;
+    artifact.kind = kind;
+    artifact.language = std::move(language);
+    artifact.createdAt = at;
+    return artifact;
+}
+} // namespace
+
+LibraryArtifact inputArtifact(const QUuid &taskId, LibraryArtifact::Kind kind, std::optional<QString> language,
+                              const QDateTime &at) {
+    return newArtifact(taskId, LibraryArtifact::Role::Input, kind, std::move(language), at);
+}
+
 LibraryArtifact outputTextArtifact(const QUuid &taskId, const QUuid &attemptId, std::optional<QString> language,
                                    std::optional<QString> text, const QDateTime &at) {
-    LibraryArtifact output;
-    output.id = QUuid::createUuid();
-    output.taskId = taskId;
+    LibraryArtifact output =
+        newArtifact(taskId, LibraryArtifact::Role::Output, LibraryArtifact::Kind::Text, std::move(language), at);
     output.attemptId = attemptId;
-    output.role = LibraryArtifact::Role::Output;
-    output.kind = LibraryArtifact::Kind::Text;
-    output.language = std::move(language);
     output.text = std::move(text);
-    output.createdAt = at;
     return output;
 }
 
@@ -160,22 +184,9 @@ QUuid TextTaskHistory::record(SQLite::Database &db, const QString &tool, const R
     } else {
         result = QUuid::createUuid();
         attemptId = result;
-        LibraryTask task;
-        task.id = result;
-        task.tool = tool;
-        task.status = status;
-        task.createdAt = now;
-        task.updatedAt = now;
-        task.insert(db);
-
-        LibraryArtifact input;
-        input.id = QUuid::createUuid();
-        input.taskId = result;
-        input.role = LibraryArtifact::Role::Input;
-        input.kind = LibraryArtifact::Kind::Text;
-        input.language = run.inputLanguage;
+        newTask(result, tool, status, now).insert(db);
+        LibraryArtifact input = inputArtifact(result, LibraryArtifact::Kind::Text, run.inputLanguage, now);
         input.text = run.input;
-        input.createdAt = now;
         input.insert(db);
     }
 

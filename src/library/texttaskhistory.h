@@ -75,6 +75,13 @@ struct EventTimeZone {
     static EventTimeZone current(const QDateTime &at);
 };
 
+// A run's new task, created and last updated at `at`.
+LibraryTask newTask(const QUuid &id, const QString &tool, LibraryTask::Status status, const QDateTime &at);
+
+// A run's input, stored once for its task; the caller sets its text or, for audio, its file.
+LibraryArtifact inputArtifact(const QUuid &taskId, LibraryArtifact::Kind kind, std::optional<QString> language,
+                              const QDateTime &at);
+
 // The output text of one attempt of a run, as every tool records it.
 LibraryArtifact outputTextArtifact(const QUuid &taskId, const QUuid &attemptId, std::optional<QString> language,
                                    std::optional<QString> text, const QDateTime &at);

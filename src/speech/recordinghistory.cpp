@@ -162,22 +162,9 @@ QCoro::Task<> RecordingHistoryCore::begin(QUuid taskId, std::optional<QString> l
     const QString tool = m_tool;
     try {
         auto job = [=](SQLite::Database &db) {
-            LibraryTask task;
-            task.id = taskId;
-            task.tool = tool;
-            task.status = LibraryTask::Status::Active;
-            task.createdAt = startedAt;
-            task.updatedAt = startedAt;
-            task.insert(db);
-
-            LibraryArtifact audio;
-            audio.id = QUuid::createUuid();
-            audio.taskId = taskId;
-            audio.role = LibraryArtifact::Role::Input;
-            audio.kind = LibraryArtifact::Kind::Audio;
-            audio.language = language;
+            newTask(taskId, tool, LibraryTask::Status::Active, startedAt).insert(db);
+            LibraryArtifact audio = inputArtifact(taskId, LibraryArtifact::Kind::Audio, language, startedAt);
             audio.filePath = staged;
-            audio.createdAt = startedAt;
             audio.insert(db);
         };
         co_await m_library->write(std::move(job));
