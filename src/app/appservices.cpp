@@ -17,6 +17,7 @@
 #include "dictation/speechshortcuts.h"
 #include "dictation/systemaudiomute.h"
 #include "history/historyfeed.h"
+#include "home/homehistorycardfactory.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
 #include "models/localmodels.h"
@@ -158,6 +159,9 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
     // Every History writer tells the feed after writing, so every History list reloads.
     connect(m_dictation.get(), &DictationCoordinator::historySaved, m_history.get(), &HistoryFeed::historyWritten);
     connect(m_translate.get(), &TranslateSession::historyChanged, m_history.get(), &HistoryFeed::historyWritten);
+    // The cards of the tool pages' Recent sections.
+    m_historyCards = std::make_unique<HomeHistoryCardFactory>(
+        HomeHistoryCard::Services{m_history.get(), m_navigation.get(), m_handoff.get()});
 
     // The pill needs widgets; a program without them has none.
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
@@ -187,6 +191,8 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
         page.registry = m_platform.shortcutRegistry.get();
         page.navigation = m_navigation.get();
         page.pins = m_pins.get();
+        page.recent = m_history.get();
+        page.cards = m_historyCards.get();
         return new DictationView(page, parent);
     });
 
@@ -197,6 +203,8 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
         page.navigation = m_navigation.get();
         page.pins = m_pins.get();
         page.handoff = m_handoff.get();
+        page.recent = m_history.get();
+        page.cards = m_historyCards.get();
         return new TranslateView(page, parent);
     });
 

@@ -24,6 +24,7 @@ class DictationOverlay;
 class OverlayClock;
 class DictationSounds;
 class HistoryFeed;
+class HomeHistoryCardFactory;
 class LLMRuntime;
 class LLMServer;
 class DialogHandoffPrompts;
@@ -165,6 +166,7 @@ private:
     std::unique_ptr<DictationDelivery> m_delivery;
     std::unique_ptr<DictationCoordinator> m_dictation;
     std::unique_ptr<HistoryFeed> m_history;
+    std::unique_ptr<HomeHistoryCardFactory> m_historyCards;
     std::unique_ptr<OverlayClock> m_overlayClock;
     std::unique_ptr<DictationOverlay> m_overlay;
 
