@@ -15,8 +15,8 @@ namespace velmora {
 ToolRecentSection::ToolRecentSection(WorkspaceTool tool, RecentHistorySource &source, AppNavigation &navigation,
                                      RecentCardFactory &cards, QWidget *parent)
     : QWidget(parent), m_tool(tool), m_factory(cards), m_entries(new ToolRecentEntries(tool, source, navigation, this)),
-      m_title(new StyledLabel(Typography::SectionHeader)),
-      m_seeAll(new Button(QString(), QString(), TextButtonStyle{})), m_shelf(new QWidget) {
+      m_title(new StyledLabel(Typography::CardTitle)), m_seeAll(new Button(QString(), QString(), TextButtonStyle{})),
+      m_shelf(new QWidget), m_scroll(new QScrollArea) {
     m_title->setHeading(true);
     auto *titleRow = new QHBoxLayout;
     titleRow->setContentsMargins(0, 0, 0, 0);
@@ -26,10 +26,13 @@ ToolRecentSection::ToolRecentSection(WorkspaceTool tool, RecentHistorySource &so
     titleRow->addWidget(m_seeAll);
     connect(m_seeAll, &QAbstractButton::clicked, m_entries, &ToolRecentEntries::seeAll);
 
-    auto *scroll = new QScrollArea;
+    QScrollArea *scroll = m_scroll;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
+    // The row scrolls sideways with the usual gestures; no scroll bar shows.
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     scroll->viewport()->setAutoFillBackground(false);
     m_row = new QHBoxLayout(m_shelf);
     m_row->setContentsMargins(0, 0, 0, 0);
@@ -37,6 +40,8 @@ ToolRecentSection::ToolRecentSection(WorkspaceTool tool, RecentHistorySource &so
     m_row->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     scroll->setWidget(m_shelf);
     m_shelf->setAutoFillBackground(false); // setWidget turned it on
+    // The cards grow with the text size: the row follows their height.
+    m_shelf->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -63,8 +68,15 @@ void ToolRecentSection::rebuild() {
         m_row->addWidget(card, 0, Qt::AlignTop);
         m_cards.append(card);
     }
+    m_scroll->setFixedHeight(m_shelf->sizeHint().height());
     // Nothing at all, not even the title, while there is no entry.
     setVisible(!m_cards.isEmpty());
+}
+
+bool ToolRecentSection::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_shelf && event->type() == QEvent::LayoutRequest)
+        m_scroll->setFixedHeight(m_shelf->sizeHint().height());
+    return QWidget::eventFilter(watched, event);
 }
 
 void ToolRecentSection::retranslate() {

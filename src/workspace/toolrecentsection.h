@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QHBoxLayout;
+class QScrollArea;
 
 namespace velmora {
 
@@ -29,9 +30,12 @@ public:
     Button *seeAllButton() const { return m_seeAll; }
     // The cards shown, in order.
     QList<QWidget *> cards() const { return m_cards; }
+    // The row of cards, as tall as its tallest card.
+    QScrollArea *row() const { return m_scroll; }
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void rebuild();
@@ -43,6 +47,7 @@ private:
     StyledLabel *m_title;
     Button *m_seeAll;
     QWidget *m_shelf;
+    QScrollArea *m_scroll;
     QHBoxLayout *m_row;
     QList<QWidget *> m_cards;
 };

@@ -12,6 +12,10 @@
 #include "app/updater.h"
 #include "app/workspacecommands.h"
 #include "core/defaults.h"
+#include "history/historyfeed.h"
+#include "library/library.h"
+#include "library/records.h"
+#include "ui/pagescaffold.h"
 #include "ui/textsize.h"
 #include "ui/textsizecommands.h"
 #include "ui/textsizeenvironment.h"
@@ -22,10 +26,13 @@
 #include "workspace/workspaceview.h"
 
 #include <QApplication>
+#include <QCoro/QCoroTask>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -45,6 +52,64 @@ void save(QWidget *widget, const QString &path) {
     settle();
     widget->grab().save(path);
     std::printf("%s\n", qPrintable(path));
+}
+
+// A run as a tool records it, made minutesAgo before now; no output text when output is none.
+struct SampleRun {
+    const char *tool;
+    const char *output;
+    int minutesAgo;
+    std::optional<ActivityEvent::Outcome> outcome = ActivityEvent::Outcome::Completed;
+};
+
+// History for the pages' Recent sections: runs of both tools over the last days.
+void seedHistory(Library &library) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const SampleRun runs[] = {
+        {"translate", "Thank you for the quick reply. I will send the revised schedule by tomorrow morning.", 5},
+        {"translate", "会議の資料を共有します。ご確認のほど、よろしくお願いいたします。", 90},
+        {"translate", "", 60 * 20, ActivityEvent::Outcome::Failed},
+        {"translate",
+         "The delivery was delayed because of the storm.\nWe expect it to arrive on Friday; I will confirm "
+         "the time once the carrier tells us, and let the whole team know so nobody waits at the door "
+         "longer than needed. Thanks again for your patience while we sort this out.",
+         60 * 24 * 3},
+        {"translate", "Please find the minutes attached.", 60 * 24 * 12},
+        {"dictation", "Remind me to call the dentist on Monday and book the car service for next week.", 12},
+        {"dictation", "明日の打ち合わせは十時からです。", 60 * 26},
+        {"dictation", nullptr, 60 * 30, ActivityEvent::Outcome::Failed},
+    };
+    QCoro::waitFor(library.write([&](SQLite::Database &db) {
+        for (const SampleRun &run : runs) {
+            const QDateTime at = now.addSecs(-60 * run.minutesAgo);
+            const QUuid id = QUuid::createUuid();
+            LibraryTask{id, run.tool, LibraryTask::Status::Completed, at, at, std::nullopt}.insert(db);
+            LibraryArtifact input;
+            input.id = QUuid::createUuid();
+            input.taskId = id;
+            input.text = QStringLiteral("input");
+            input.createdAt = at;
+            input.insert(db);
+            if (run.output) {
+                LibraryArtifact output = input;
+                output.id = QUuid::createUuid();
+                output.role = LibraryArtifact::Role::Output;
+                output.attemptId = id;
+                output.text = QString::fromUtf8(run.output);
+                output.insert(db);
+            }
+            ActivityEvent event;
+            event.id = QUuid::createUuid();
+            event.taskId = id;
+            event.attemptId = id;
+            event.tool = run.tool;
+            event.occurredAt = at;
+            event.timeZone = QStringLiteral("UTC");
+            event.outcome = run.outcome;
+            event.measurements = QStringLiteral("{}");
+            event.insert(db);
+        }
+    }));
 }
 
 // The window with one of its menus open below its title, as one picture.
@@ -91,6 +156,11 @@ int main(int argc, char **argv) {
     services.pins().pin(WorkspaceTool::Proofread);
     window.resize(MainWindow::kDefaultSize);
     window.show();
+    // The pages' Recent sections read History once the Library is open.
+    while (!services.isLibraryHandedOff())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    seedHistory(*services.library());
+    services.history().historyWritten();
 
     for (const auto preference : {AppLanguage::Preference::English, AppLanguage::Preference::Japanese}) {
         language.setPreference(preference);
@@ -109,6 +179,18 @@ int main(int argc, char **argv) {
             }
             navigation.open(WorkspacePage::tool(WorkspaceTool::Dictation));
             save(&window, out + QStringLiteral("/dictation-") + at + QStringLiteral(".png"));
+            // Down at the pages' Recent sections.
+            for (const WorkspaceTool tool : {WorkspaceTool::Translate, WorkspaceTool::Dictation}) {
+                navigation.open(WorkspacePage::tool(tool));
+                settle();
+                for (QScrollArea *scroll : window.findChildren<QScrollArea *>()) {
+                    const bool page = qobject_cast<PageScaffold *>(scroll) || qobject_cast<ToolPageScaffold *>(scroll);
+                    if (page && scroll->isVisible())
+                        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+                }
+                save(&window, out + QStringLiteral("/recent-") + toString(tool) + QLatin1Char('-') + at +
+                                  QStringLiteral(".png"));
+            }
             navigation.open(WorkspacePage::tool(WorkspaceTool::Summarize));
             saveWithMenu(window, commands.viewMenu(),
                          out + QStringLiteral("/view-menu-") + at + QStringLiteral(".png"));
@@ -129,8 +211,5 @@ int main(int argc, char **argv) {
         save(tray.menu(), out + QStringLiteral("/tray-menu-") + code + QStringLiteral(".png"));
         tray.menu()->hide();
     }
-    // Nothing may still be opening the Library when the services go.
-    while (!services.isLibraryHandedOff())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return 0;
 }

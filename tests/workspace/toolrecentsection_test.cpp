@@ -9,6 +9,7 @@
 #include "workspace/toolrecententries.h"
 #include "workspacefakes.h"
 
+#include <QScrollArea>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@ class Cards : public RecentCardFactory {
 public:
     QWidget *createCard(const HistoryEntry &entry, WorkspaceTool sendFrom, QWidget *parent) override {
         auto *card = new QWidget(parent);
+        card->setFixedSize(232, 168);
         card->setObjectName(entry.id.toString());
         sendFroms.append(sendFrom);
         return card;
@@ -81,4 +83,21 @@ TEST_F(ToolRecentSectionTest, CardsOfTheToolNewestFirstAndSeeAll) {
     QTest::mouseClick(section->seeAllButton(), Qt::LeftButton);
     EXPECT_EQ(navigation.page(), WorkspacePage::history());
     EXPECT_EQ(navigation.historyTools(), QSet<WorkspaceTool>{WorkspaceTool::Translate});
+}
+
+TEST_F(ToolRecentSectionTest, TheRowIsAsTallAsItsCardsAndShowsNoScrollBars) {
+    for (int i = 0; i < 8; ++i)
+        source.all.append(entry("translate"));
+    QWidget page;
+    page.resize(600, 800);
+    auto *section = new ToolRecentSection(WorkspaceTool::Translate, source, navigation, cards, &page);
+    page.show();
+    ASSERT_TRUE(waitUntil([&] { return section->cards().size() == 8; }));
+    ASSERT_TRUE(waitUntil([&] { return section->row()->height() == 168; }));
+    EXPECT_EQ(section->row()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(section->row()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    // Cards grow with the text size; the row follows.
+    for (QWidget *card : section->cards())
+        card->setFixedSize(232, 244);
+    EXPECT_TRUE(waitUntil([&] { return section->row()->height() == 244; }));
 }
