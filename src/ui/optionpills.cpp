@@ -10,8 +10,10 @@
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QToolTip>
 #include <QVariantAnimation>
 
 #include <cmath>
@@ -128,11 +130,27 @@ QSize OptionsMenu::sizeHint() const {
     return {12 + int(std::ceil(title)) + 4 + chevron + 8, pillHeight(this)};
 }
 
+void OptionsMenu::setCompactSymbol(const QString &symbol) {
+    m_compactSymbol = symbol;
+    updateGeometry();
+    update();
+}
+
+bool OptionsMenu::showsWholeTitle() const {
+    return width() >= sizeHint().width();
+}
+
+int OptionsMenu::symbolSize() const {
+    return int(scaled(Environment::textSize(this), 13, 1));
+}
+
 QSize OptionsMenu::minimumSizeHint() const {
     if (!Environment::compressesHeaderOptions(this))
         return sizeHint();
     const TextSize size = Environment::textSize(this);
     const int chevron = int(scaled(size, 10, 1));
+    if (!m_compactSymbol.isEmpty())
+        return {12 + symbolSize() + 4 + chevron + 8, pillHeight(this)};
     const qreal ellipsis = QFontMetricsF(fontFor(Typography::Body, size)).horizontalAdvance(QStringLiteral("…"));
     return {12 + int(std::ceil(ellipsis)) + 4 + chevron + 8, pillHeight(this)};
 }
@@ -146,6 +164,14 @@ bool OptionsMenu::event(QEvent *event) {
     }
     if (event->type() == QEvent::EnabledChange)
         update();
+    if (event->type() == QEvent::ToolTip) {
+        // Only a title cut short needs one.
+        if (showsWholeTitle())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(), this);
+        return true;
+    }
     return QAbstractButton::event(event);
 }
 
@@ -186,10 +212,16 @@ void OptionsMenu::paintEvent(QPaintEvent *) {
     const int chevron = int(scaled(size, 10, 1));
     const QFont font = fontFor(Typography::Body, size);
     const qreal titleWidth = std::max<qreal>(0, width() - 12 - 4 - chevron - 8);
-    painter.setFont(font);
-    painter.setPen(Environment::color(this, defaultColor(Typography::Body)));
-    const QString shown = QFontMetricsF(font).elidedText(text(), Qt::ElideRight, titleWidth + 0.5);
-    painter.drawText(QRectF(12, 0, titleWidth + 1, height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
+    const QColor ink = Environment::color(this, defaultColor(Typography::Body));
+    if (!m_compactSymbol.isEmpty() && !showsWholeTitle()) {
+        const int symbol = symbolSize();
+        Symbols::paint(&painter, QRectF(12, 0, symbol, height()), m_compactSymbol, symbol, ink);
+    } else {
+        painter.setFont(font);
+        painter.setPen(ink);
+        const QString shown = QFontMetricsF(font).elidedText(text(), Qt::ElideRight, titleWidth + 0.5);
+        painter.drawText(QRectF(12, 0, titleWidth + 1, height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
+    }
     const qreal chevronLeft = width() - 8 - chevron;
     Symbols::paint(&painter, QRectF(chevronLeft, 0, chevron, height()), QStringLiteral("chevron.down"), chevron + 1,
                    Environment::color(this, ColorName::TextTertiary));

@@ -44,7 +44,8 @@ private:
 
 // A compact menu button: its title and a chevron in an outlined capsule. The caller fills
 // menu(). Inside a container that compresses header options it may be narrower than its title,
-// which then ends in an ellipsis; otherwise it keeps its full width. Drawn at 0.4 opacity while
+// which then ends in an ellipsis, or gives way to its compact symbol when it has one; the full
+// title is then its tooltip. Otherwise it keeps its full width. Drawn at 0.4 opacity while
 // disabled, when it shows no hover fill and its menu does not open.
 class OptionsMenu : public QAbstractButton {
     Q_OBJECT
@@ -53,6 +54,10 @@ public:
 
     QMenu *menu() const { return m_menu; }
     qreal hoverProgress() const { return m_hover; }
+    // The symbol shown in place of a title that does not fit; none elides the title instead.
+    void setCompactSymbol(const QString &symbol);
+    // Whether the whole title is shown at the current width.
+    bool showsWholeTitle() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -65,8 +70,10 @@ protected:
 
 private:
     void animateTo(qreal end);
+    int symbolSize() const;
 
     QMenu *m_menu;
+    QString m_compactSymbol;
     QVariantAnimation *m_animation;
     qreal m_hover = 0;
 };

@@ -107,6 +107,15 @@ bool SendToButton::event(QEvent *event) {
         static_cast<Glyph *>(m_icon)->resizeToSymbol();
         static_cast<Glyph *>(m_chevron)->resizeToSymbol();
         m_button->setFixedHeight(int(scaled(Environment::textSize(this), 28, 4)));
+        // A header short of room keeps the arrow and the chevron; the title stays the tooltip.
+        const bool titled = !Environment::compressesHeaderOptions(this);
+        if (m_title->isHidden() == titled) {
+            m_title->setVisible(titled);
+            m_title->parentWidget()->layout()->invalidate();
+            layout()->invalidate();
+            m_button->updateGeometry();
+            updateGeometry();
+        }
     }
     return QWidget::event(event);
 }

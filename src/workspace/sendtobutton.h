@@ -15,7 +15,8 @@ class StyledLabel;
 class ToolHandoff;
 
 // The "Send to" pull-down button beside a result's copy button: its menu holds the Send to
-// items of the text on offer; disabled while there is nothing to send.
+// items of the text on offer; disabled while there is nothing to send. In a header that
+// compresses its options it shows only its arrow and chevron.
 class SendToButton : public QWidget {
     Q_OBJECT
 public:

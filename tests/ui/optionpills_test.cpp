@@ -8,6 +8,7 @@
 #include <QEnterEvent>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,38 @@ TEST(OptionsMenu, CompressedMayNarrowElseKeepsItsWidthAndDisabledNeverOpens) {
     root.show();
     menu->click();
     EXPECT_FALSE(menu->menu()->isVisible());
+}
+
+TEST(OptionsMenu, ATitleCutShortIsTheTooltipAndTheCompactSymbolSetsTheLeastWidth) {
+    QWidget root;
+    Environment::setCompressesHeaderOptions(&root, true);
+    const QString title = QStringLiteral("A fairly long option title");
+    auto *menu = new OptionsMenu(title, &root);
+    menu->setCompactSymbol(QStringLiteral("text.bubble"));
+    const int symbolLeast = menu->minimumSizeHint().width();
+    EXPECT_LT(symbolLeast, menu->sizeHint().width() / 2);
+    root.show();
+
+    const auto hover = [&] {
+        QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), menu->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(menu, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const struct {
+        const char *name;
+        int width;
+        bool whole;
+    } cases[] = {
+        {"whole", menu->sizeHint().width(), true},
+        {"one pixel short", menu->sizeHint().width() - 1, false},
+        {"least", symbolLeast, false},
+    };
+    for (const auto &c : cases) {
+        menu->resize(c.width, menu->sizeHint().height());
+        EXPECT_EQ(menu->showsWholeTitle(), c.whole) << c.name;
+        EXPECT_EQ(hover(), c.whole ? QString() : title) << c.name;
+    }
+    QToolTip::hideText();
 }
 
 TEST(OptionPill, SelectedShowsNoHoverChange) {

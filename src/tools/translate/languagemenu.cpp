@@ -5,8 +5,10 @@
 #include "ui/typography.h"
 
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QToolTip>
 
 namespace velmora {
 
@@ -96,6 +98,14 @@ bool LanguageMenu::event(QEvent *event) {
                       QSizePolicy::Fixed);
         updateGeometry();
         update();
+    }
+    if (event->type() == QEvent::ToolTip) {
+        // Only a title cut short needs one.
+        if (width() >= sizeHint().width())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(), this);
+        return true;
     }
     return QAbstractButton::event(event);
 }

@@ -13,7 +13,8 @@ namespace velmora {
 // A language picker shown as its title and a small chevron: a menu of the automatic choice
 // (when given a title for it) and the two languages, the current one checked. Picking an item,
 // even the checked one, emits selected(); the menu never changes its own selection. Keeps its
-// full width unless its container compresses header options, then the title truncates.
+// full width unless its container compresses header options (or the pane has less room than
+// it), then the title truncates and becomes the tooltip.
 class LanguageMenu : public QAbstractButton {
     Q_OBJECT
 public:

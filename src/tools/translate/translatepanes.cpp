@@ -32,6 +32,60 @@ QString detectTitle() {
     return translated("Detect language", "Source language menu item and label");
 }
 
+// The result pane's title: the language menu, then the tone. Short of room the tone gives way
+// first (its pills, then its menu's title, down to the menu's symbol); only then does the
+// language's name.
+class ResultTitle : public QWidget {
+public:
+    ResultTitle(QWidget *language, QWidget *tone) : m_language(language), m_tone(tone) {
+        language->setParent(this);
+        tone->setParent(this);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override {
+        const QSize language = m_language->sizeHint();
+        const QSize tone = m_tone->sizeHint();
+        return {language.width() + kSpacing + tone.width(), std::max(language.height(), tone.height())};
+    }
+    QSize minimumSizeHint() const override {
+        const QSize hint = sizeHint();
+        return {m_language->minimumSizeHint().width() + kSpacing + m_tone->minimumSizeHint().width(), hint.height()};
+    }
+
+protected:
+    bool event(QEvent *event) override {
+        if (event->type() == QEvent::LayoutRequest) {
+            updateGeometry();
+            place();
+        }
+        return QWidget::event(event);
+    }
+    void resizeEvent(QResizeEvent *event) override {
+        QWidget::resizeEvent(event);
+        place();
+    }
+
+private:
+    static constexpr int kSpacing = 12;
+
+    void place() {
+        const int languageIdeal = m_language->sizeHint().width();
+        const int language =
+            std::max(0, std::min(languageIdeal, width() - kSpacing - m_tone->minimumSizeHint().width()));
+        const int tone = std::max(0, width() - language - kSpacing);
+        const auto put = [this](QWidget *widget, int x, int w) {
+            const int h = std::min(height(), widget->sizeHint().height());
+            widget->setGeometry(x, (height() - h) / 2, w, h);
+        };
+        put(m_language, 0, language);
+        put(m_tone, language + kSpacing, tone);
+    }
+
+    QWidget *m_language;
+    QWidget *m_tone;
+};
+
 } // namespace
 
 // MARK: - Source editor
@@ -123,10 +177,6 @@ TranslatePanes::TranslatePanes(TranslateSession &session, TranslateModelReadines
     m_sourcePane->setSwapEdge(Qt::RightEdge);
 
     // Result pane.
-    m_resultLabel = new QWidget;
-    auto *label = new QHBoxLayout(m_resultLabel);
-    label->setContentsMargins(0, 0, 0, 0);
-    label->setSpacing(12);
     m_targetMenu = new LanguageMenu;
     connect(m_targetMenu, &LanguageMenu::selected, this, [this](std::optional<TranslateLanguage> language) {
         m_session.setTarget(language.value_or(m_session.target()));
@@ -142,10 +192,11 @@ TranslatePanes::TranslatePanes(TranslateSession &session, TranslateModelReadines
         if (tone != m_session.tone())
             m_session.setTone(tone);
     });
-    // In a narrow header the tone gives up width before the language's name does.
+    // In a narrow header the tone gives up width before the language's name does: a speech
+    // bubble stands for its title, which becomes the tooltip.
     Environment::setCompressesHeaderOptions(m_tones, true);
-    label->addWidget(m_targetMenu, 0, Qt::AlignVCenter);
-    label->addWidget(m_tones, 1, Qt::AlignVCenter);
+    m_tones->fallbackMenu()->setCompactSymbol(QStringLiteral("text.bubble"));
+    m_resultLabel = new ResultTitle(m_targetMenu, m_tones);
 
     m_resultBody = new QWidget;
     auto *stack = new QStackedLayout(m_resultBody);

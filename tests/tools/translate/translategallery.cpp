@@ -1,6 +1,7 @@
 // Renders the Translate page in each of its preview states, at the standard and the largest text
-// size, in English and Japanese, as PNGs in the folder given as the first argument. Not a test:
-// a person looks at the pictures.
+// size, in English and Japanese, in a roomy window and in the narrowest one the app allows
+// ("-narrow"), as PNGs in the folder given as the first argument. Not a test: a person looks at
+// the pictures.
 
 #include "core/defaults.h"
 #include "llm/llmruntime.h"
@@ -16,6 +17,7 @@
 #include "workspace/recentcardfactory.h"
 #include "workspace/toolhandoff.h"
 #include "workspace/workspacefakes.h"
+#include "workspace/workspaceview.h"
 
 #include <QApplication>
 #include <QDir>
@@ -87,38 +89,45 @@ int main(int argc, char **argv) {
                 QCoreApplication::installTranslator(t);
         }
         for (TextSize size : {TextSize::Standard, TextSize::Largest}) {
-            for (const QString &state : states) {
-                AppNavigation navigation(defaults, notes);
-                PinnedTools pins(defaults);
-                ToolHandoff handoff(navigation, notes, handoffModel, {}, prompts, urls, clipboard);
-                const std::optional<QString> preview = state == u"empty" ? std::nullopt : std::optional<QString>(state);
-                TranslateSession::Dependencies deps;
-                deps.llm = &llm;
-                deps.previewState = preview;
-                TranslateSession session(std::move(deps));
-                TranslateModelReadiness model(
-                    {[] { return ModelStore::State(ModelStore::State::Kind::Ready); },
-                     []() -> std::optional<QStringList> { return QStringList{QStringLiteral("/m/writer.gguf")}; }},
-                    preview);
-                TranslateView::Services services;
-                services.session = &session;
-                services.model = &model;
-                services.navigation = &navigation;
-                services.pins = &pins;
-                services.handoff = &handoff;
-                services.recent = &history;
-                services.cards = &cards;
-                QWidget window;
-                Environment::applyAppearance(&window, ColorScheme::Light);
-                Environment::setTextSize(&window, size);
-                auto *layout = new QVBoxLayout(&window);
-                layout->setContentsMargins(0, 0, 0, 0);
-                layout->addWidget(new TranslateView(services, &window));
-                window.resize(size == TextSize::Standard ? 1100 : 1340, size == TextSize::Standard ? 760 : 900);
-                window.show();
-                settle();
-                window.grab().save(
-                    QStringLiteral("%1/%2-%3-%4.png").arg(out, state, QString::fromLatin1(language), toString(size)));
+            for (const bool narrow : {false, true}) {
+                for (const QString &state : states) {
+                    AppNavigation navigation(defaults, notes);
+                    PinnedTools pins(defaults);
+                    ToolHandoff handoff(navigation, notes, handoffModel, {}, prompts, urls, clipboard);
+                    const std::optional<QString> preview =
+                        state == u"empty" ? std::nullopt : std::optional<QString>(state);
+                    TranslateSession::Dependencies deps;
+                    deps.llm = &llm;
+                    deps.previewState = preview;
+                    TranslateSession session(std::move(deps));
+                    TranslateModelReadiness model(
+                        {[] { return ModelStore::State(ModelStore::State::Kind::Ready); },
+                         []() -> std::optional<QStringList> { return QStringList{QStringLiteral("/m/writer.gguf")}; }},
+                        preview);
+                    TranslateView::Services services;
+                    services.session = &session;
+                    services.model = &model;
+                    services.navigation = &navigation;
+                    services.pins = &pins;
+                    services.handoff = &handoff;
+                    services.recent = &history;
+                    services.cards = &cards;
+                    QWidget window;
+                    Environment::applyAppearance(&window, ColorScheme::Light);
+                    Environment::setTextSize(&window, size);
+                    auto *layout = new QVBoxLayout(&window);
+                    layout->setContentsMargins(0, 0, 0, 0);
+                    layout->addWidget(new TranslateView(services, &window));
+                    // The narrowest window has no room for the sidebar: the page gets all of it.
+                    const int roomy = size == TextSize::Standard ? 1100 : 1340;
+                    window.resize(narrow ? WorkspaceView::kMinimumWidth : roomy,
+                                  size == TextSize::Standard ? 760 : 900);
+                    window.show();
+                    settle();
+                    window.grab().save(QStringLiteral("%1/%2-%3-%4%5.png")
+                                           .arg(out, state, QString::fromLatin1(language), toString(size),
+                                                narrow ? QStringLiteral("-narrow") : QString()));
+                }
             }
         }
     }

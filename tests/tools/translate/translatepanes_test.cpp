@@ -13,8 +13,11 @@
 #include "ui/workspacepane.h"
 #include "workspace/sendtobutton.h"
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace velmora;
@@ -316,6 +319,81 @@ TEST_F(TranslatePanesTest, ThePanesSplitTheWidthAndTheSwapButtonSitsBetweenTheir
         // Centred on the gap between the panes.
         EXPECT_LE(std::abs(swap.center().x() - (source.right() + result.left()) / 2), 1);
     }
+}
+
+// Short of room, the result header drops the Send to title, then the tone shrinks (pills, its
+// menu, the menu's symbol) before the language's name is cut; nothing overlaps.
+TEST_F(TranslatePanesTest, ANarrowResultHeaderGivesWayToneFirstAndNothingOverlaps) {
+    const struct {
+        const char *name;
+        TextSize size;
+        int width;
+        bool wholeTone;
+    } cases[] = {
+        {"roomy", TextSize::Standard, 1100, true},
+        // The panes of the narrowest window the app allows.
+        {"narrowest window", TextSize::Standard, 620, true},
+        {"narrowest window, largest text", TextSize::Largest, 620, false},
+    };
+    TranslatePanes &p = panes();
+    p.show();
+    const int band = WorkspacePane::kRingBand;
+    for (const auto &c : cases) {
+        Environment::setTextSize(&p, c.size);
+        p.resize(c.width + 2 * band, 400);
+        QCoreApplication::sendPostedEvents();
+        const auto inHeader = [&](QWidget *w) {
+            return QRect(w->mapTo(p.resultPane()->header(), QPoint()), w->size());
+        };
+        OptionPills *tones = p.tonePills();
+        OptionsMenu *menu = tones->fallbackMenu();
+        const QRect language = inHeader(p.targetMenu());
+        const QRect tone = inHeader(tones);
+        const QRect copy = inHeader(p.copyButton());
+        EXPECT_LE(language.right(), tone.left()) << c.name;
+        EXPECT_LT(tone.right(), copy.left()) << c.name;
+        EXPECT_EQ(tones->showsPills() || menu->showsWholeTitle(), c.wholeTone) << c.name;
+        if (!tones->showsPills()) {
+            // The menu keeps at least its compact form, inside the tone's room.
+            EXPECT_GE(menu->width(), menu->minimumSizeHint().width()) << c.name;
+            EXPECT_LE(menu->width(), tones->width()) << c.name;
+        }
+        // The language's name is cut only once the tone is down to its least.
+        if (p.targetMenu()->width() < p.targetMenu()->sizeHint().width()) {
+            EXPECT_EQ(tones->width(), tones->minimumSizeHint().width()) << c.name;
+        }
+        // A name or tone cut short is the tooltip.
+        for (QAbstractButton *button :
+             {static_cast<QAbstractButton *>(p.targetMenu()), static_cast<QAbstractButton *>(menu)}) {
+            if (!button->isVisible())
+                continue;
+            QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(button, &help);
+            const bool cut = button->width() < button->sizeHint().width();
+            EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), cut ? button->text() : QString()) << c.name;
+            QToolTip::hideText();
+        }
+    }
+}
+
+TEST_F(TranslatePanesTest, SendToShowsItsTitleOnlyInARoomyHeader) {
+    TranslatePanes &p = panes();
+    p.show();
+    const int band = WorkspacePane::kRingBand;
+    p.resize(1100 + 2 * band, 400);
+    QCoreApplication::sendPostedEvents();
+    ASSERT_NE(p.resultPane()->headerLayout(), WorkspacePane::HeaderLayout::Compact);
+    const int titled = p.sendToButton()->sizeHint().width();
+    Environment::setTextSize(&p, TextSize::Largest);
+    p.resize(620 + 2 * band, 400);
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(p.resultPane()->headerLayout(), WorkspacePane::HeaderLayout::Compact);
+    const int compact = p.sendToButton()->sizeHint().width();
+    Environment::setTextSize(&p, TextSize::Standard);
+    p.resize(1100 + 2 * band, 400);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_LT(compact, titled);
+    EXPECT_EQ(p.sendToButton()->sizeHint().width(), titled);
 }
 
 TEST_F(TranslatePanesTest, OpeningThePageLeavesNoCaretButAClickKeepsTheFocus) {

@@ -219,6 +219,7 @@ TEST_F(TranslateViewTest, TheTargetMenuKeepsItsWholeTitleInANarrowResultHeader) 
         LanguageMenu *target = view.panes()->targetMenu();
         EXPECT_EQ(target->width(), target->sizeHint().width()) << width;
     }
-    // At the narrowest of these the tone is what gave up width.
-    EXPECT_LT(view.panes()->tonePills()->width(), view.panes()->tonePills()->fallbackMenu()->sizeHint().width());
+    // At the narrowest of these the tone is what gave up width: its pills for its menu.
+    EXPECT_FALSE(view.panes()->tonePills()->showsPills());
+    EXPECT_LT(view.panes()->tonePills()->width(), view.panes()->tonePills()->sizeHint().width());
 }
