@@ -95,6 +95,28 @@ public:
             setData(key.name, value);
     }
 
+    // The launch argument, else a stored value of the key's own type, else the key's default: a
+    // stored value of another kind is not converted.
+    template <typename T>
+    T storedOrDefault(const SettingKey<T> &key) const {
+        return argument(key.name) || isStored(key) ? get(key) : key.defaultValue;
+    }
+
+    // Takes a setting's new value into the member that mirrors it and stores it every time (a
+    // choice made again is written too); true when the value changed.
+    template <typename T>
+    bool update(const SettingKey<T> &key, T &mirror, const T &value) {
+        return update(key, value, mirror, value);
+    }
+    // The same for a mirror of another type than the stored form.
+    template <typename S, typename T>
+    bool update(const SettingKey<S> &key, const S &stored, T &mirror, const T &value) {
+        const bool changed = mirror != value;
+        mirror = value;
+        set(key, stored);
+        return changed;
+    }
+
     // Whether a value of the key's own type is stored (launch arguments aside).
     template <typename T>
     bool isStored(const SettingKey<T> &key) const {

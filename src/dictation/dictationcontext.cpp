@@ -15,26 +15,6 @@ namespace velmora {
 
 namespace {
 
-// A stored value of the key's own type, else the key's default: nothing of another kind is
-// converted.
-template <typename T>
-T readSetting(const Defaults &defaults, const SettingKey<T> &key) {
-    if (defaults.argument(key.name) || defaults.isStored(key))
-        return defaults.get(key);
-    return key.defaultValue;
-}
-
-// Takes a setting's new value and stores it (every time, so a choice made again is written);
-// observers hear only of a change.
-template <typename S, typename T, typename Changed>
-void update(Defaults &defaults, const SettingKey<S> &key, const S &stored, T &member, const T &value, Changed changed) {
-    const bool differs = member != value;
-    member = value;
-    defaults.set(key, stored);
-    if (differs)
-        changed();
-}
-
 bool isLineBreak(char32_t c) {
     return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
@@ -90,26 +70,30 @@ QString lowered(const QString &text) {
 } // namespace
 
 DictationContext::DictationContext(Defaults &defaults, QObject *parent) : QObject(parent), m_defaults(defaults) {
-    m_field = dictationFieldFromString(readSetting(defaults, kDictationField)).value_or(DictationField::Unspecified);
-    m_fieldName = readSetting(defaults, kDictationFieldName);
-    m_about = readSetting(defaults, kDictationAbout);
-    m_vocabulary = readSetting(defaults, kDictationVocabulary);
+    m_field = dictationFieldFromString(defaults.storedOrDefault(kDictationField)).value_or(DictationField::Unspecified);
+    m_fieldName = defaults.storedOrDefault(kDictationFieldName);
+    m_about = defaults.storedOrDefault(kDictationAbout);
+    m_vocabulary = defaults.storedOrDefault(kDictationVocabulary);
 }
 
 void DictationContext::setField(DictationField field) {
-    update(m_defaults, kDictationField, toString(field), m_field, field, [this] { emit fieldChanged(); });
+    if (m_defaults.update(kDictationField, toString(field), m_field, field))
+        emit fieldChanged();
 }
 
 void DictationContext::setFieldName(const QString &name) {
-    update(m_defaults, kDictationFieldName, name, m_fieldName, name, [this] { emit fieldNameChanged(); });
+    if (m_defaults.update(kDictationFieldName, m_fieldName, name))
+        emit fieldNameChanged();
 }
 
 void DictationContext::setAbout(const QString &about) {
-    update(m_defaults, kDictationAbout, about, m_about, about, [this] { emit aboutChanged(); });
+    if (m_defaults.update(kDictationAbout, m_about, about))
+        emit aboutChanged();
 }
 
 void DictationContext::setVocabulary(const QStringList &terms) {
-    update(m_defaults, kDictationVocabulary, terms, m_vocabulary, terms, [this] { emit vocabularyChanged(); });
+    if (m_defaults.update(kDictationVocabulary, m_vocabulary, terms))
+        emit vocabularyChanged();
 }
 
 QStringList DictationContext::vocabularyTerms(const QString &text) {

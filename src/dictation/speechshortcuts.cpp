@@ -7,13 +7,6 @@ namespace velmora {
 
 namespace {
 
-bool readFlag(const Defaults &defaults, const SettingKey<bool> &key) {
-    // A launch argument is text and says what it says; a stored value counts only as a Bool.
-    if (defaults.argument(key.name) || defaults.isStored(key))
-        return defaults.get(key);
-    return true;
-}
-
 std::optional<KeyChord> readChord(const Defaults &defaults, const SettingKey<QByteArray> &key) {
     if (!defaults.isStored(key))
         return std::nullopt;
@@ -26,8 +19,8 @@ std::optional<KeyChord> readChord(const Defaults &defaults, const SettingKey<QBy
 } // namespace
 
 SpeechShortcuts::SpeechShortcuts(Defaults &defaults, QObject *parent) : QObject(parent), m_defaults(defaults) {
-    m_toggleUsesGlobe = readFlag(defaults, kToggleUsesGlobe);
-    m_cancelUsesEscape = readFlag(defaults, kCancelUsesEscape);
+    m_toggleUsesGlobe = defaults.storedOrDefault(kToggleUsesGlobe);
+    m_cancelUsesEscape = defaults.storedOrDefault(kCancelUsesEscape);
     m_toggleChord = readChord(defaults, kToggleChord);
     m_cancelChord = readChord(defaults, kCancelChord);
     if (m_toggleChord && m_cancelChord && *m_toggleChord == *m_cancelChord)
@@ -35,19 +28,13 @@ SpeechShortcuts::SpeechShortcuts(Defaults &defaults, QObject *parent) : QObject(
 }
 
 void SpeechShortcuts::setToggleUsesGlobe(bool on) {
-    const bool changedValue = m_toggleUsesGlobe != on;
-    m_toggleUsesGlobe = on;
-    m_defaults.set(kToggleUsesGlobe, on);
-    if (changedValue)
+    if (m_defaults.update(kToggleUsesGlobe, m_toggleUsesGlobe, on))
         emit toggleUsesGlobeChanged();
     emit changed();
 }
 
 void SpeechShortcuts::setCancelUsesEscape(bool on) {
-    const bool changedValue = m_cancelUsesEscape != on;
-    m_cancelUsesEscape = on;
-    m_defaults.set(kCancelUsesEscape, on);
-    if (changedValue)
+    if (m_defaults.update(kCancelUsesEscape, m_cancelUsesEscape, on))
         emit cancelUsesEscapeChanged();
     emit changed();
 }

@@ -187,3 +187,29 @@ TEST(DefaultsKeyTest, DeclaredKeysReadTheirDefaultThenTheStoredValueThenTheArgum
     defaults.reset(kFlag);
     EXPECT_TRUE(defaults.get(kFlag));
 }
+
+TEST(DefaultsKeyTest, StoredOrDefaultTakesOnlyTheKeysOwnKindAndUpdateStoresEveryTime) {
+    velmora::Defaults defaults{QString()};
+    // A value of another kind under the key's name is as good as missing; an argument counts.
+    defaults.setString(kFlag.name, QStringLiteral("false"));
+    EXPECT_TRUE(defaults.storedOrDefault(kFlag));
+    defaults.setBool(kFlag.name, false);
+    EXPECT_FALSE(defaults.storedOrDefault(kFlag));
+    EXPECT_EQ(defaults.storedOrDefault(kCount), 7);
+    defaults.setArguments({QStringLiteral("app"), QStringLiteral("-count"), QStringLiteral("3")});
+    EXPECT_EQ(defaults.storedOrDefault(kCount), 3);
+
+    // The same value chosen again is stored again, and reported as no change.
+    bool mirror = true;
+    defaults.remove(kFlag.name);
+    EXPECT_FALSE(defaults.update(kFlag, mirror, true));
+    EXPECT_TRUE(defaults.isStored(kFlag));
+    EXPECT_TRUE(defaults.update(kFlag, mirror, false));
+    EXPECT_FALSE(mirror);
+    EXPECT_FALSE(defaults.get(kFlag));
+    // A mirror of another type than its stored form.
+    int count = 1;
+    EXPECT_TRUE(defaults.update(kNames, QStringList{QStringLiteral("two")}, count, 2));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(defaults.get(kNames), QStringList{QStringLiteral("two")});
+}
