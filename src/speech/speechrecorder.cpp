@@ -141,20 +141,13 @@ QCoro::Task<> SpeechRecorder::start(QUuid id, RecordingHistoryStoring *history, 
     } catch (...) {
         error = std::current_exception();
     }
-    if (!self)
-        co_return;
-    if (error) {
-        if (isCurrent(id))
-            fail(Failure::Capture, error);
-        co_return;
-    }
-    if (!isCurrent(id))
+    if (!goesOn(self, id, error, Failure::Capture))
         co_return;
 
     if (m_operationSoundsEnabled) {
         QCoro::Task<> cue = m_deps.sounds->playStart(token);
         co_await std::move(cue);
-        if (!self || !isCurrent(id))
+        if (!goesOn(self, id))
             co_return;
     }
     // After the cue, so the cue is heard.
@@ -166,21 +159,14 @@ QCoro::Task<> SpeechRecorder::start(QUuid id, RecordingHistoryStoring *history, 
     } catch (...) {
         error = std::current_exception();
     }
-    if (!self)
-        co_return;
-    if (error) {
-        if (isCurrent(id))
-            fail(Failure::Capture, error);
-        co_return;
-    }
-    if (!isCurrent(id))
+    if (!goesOn(self, id, error, Failure::Capture))
         co_return;
     m_recordingStartedInstant = ContinuousClock::now();
     setRecordingStartedAt(QDateTime::currentDateTimeUtc());
 
     if (history) {
         co_await beginHistory(history, id);
-        if (!self || !isCurrent(id))
+        if (!goesOn(self, id))
             co_return;
     }
 
@@ -201,18 +187,23 @@ QCoro::Task<> SpeechRecorder::start(QUuid id, RecordingHistoryStoring *history, 
     } catch (...) {
         error = std::current_exception();
     }
+    if (!goesOn(self, id, error, Failure::Helper))
+        co_return;
+    setIsModelLoading(false);
+    if (m_owner)
+        m_owner->operationWillBegin();
+}
+
+bool SpeechRecorder::goesOn(const QPointer<SpeechRecorder> &self, const QUuid &id, std::exception_ptr error,
+                            Failure failure) {
     if (!self)
-        co_return;
+        return false;
     if (error) {
-        if (isCurrent(id))
-            fail(Failure::Helper, error);
-        co_return;
+        if (self->isCurrent(id))
+            self->fail(failure, error);
+        return false;
     }
-    if (isCurrent(id)) {
-        setIsModelLoading(false);
-        if (m_owner)
-            m_owner->operationWillBegin();
-    }
+    return self->isCurrent(id);
 }
 
 QCoro::Task<> SpeechRecorder::loadModel(QString modelPath, QUuid id) {
@@ -346,14 +337,7 @@ QCoro::Task<> SpeechRecorder::process(QUuid id, ContinuousClock::time_point stop
     } catch (...) {
         error = std::current_exception();
     }
-    if (!self)
-        co_return;
-    if (error) {
-        if (isCurrent(id))
-            fail(Failure::Capture, error);
-        co_return;
-    }
-    if (!isCurrent(id))
+    if (!goesOn(self, id, error, Failure::Capture))
         co_return;
     if (m_operationSoundsEnabled)
         m_deps.sounds->play(false);
@@ -381,12 +365,8 @@ QCoro::Task<> SpeechRecorder::process(QUuid id, ContinuousClock::time_point stop
     } catch (...) {
         error = std::current_exception();
     }
-    if (!self || !isCurrent(id))
+    if (!goesOn(self, id, error, Failure::Helper))
         co_return;
-    if (error) {
-        fail(Failure::Helper, error);
-        co_return;
-    }
     // The helper could not be had or left a request unanswered before any text existed: it
     // failed the run (an answer, even an empty or incomplete one, is a transcript).
     if (transcription->isHelperFailed() && !transcription->hasText()) {
@@ -406,7 +386,7 @@ QCoro::Task<> SpeechRecorder::process(QUuid id, ContinuousClock::time_point stop
         QCoro::Task<> handling = owner->transcriptDidArrive(transcript, id);
         co_await std::move(handling);
     }
-    if (!self || !isCurrent(id))
+    if (!goesOn(self, id))
         co_return;
     co_await endOperation(id);
 }
@@ -415,7 +395,7 @@ QCoro::Task<> SpeechRecorder::endOperation(QUuid id) {
     QPointer<SpeechRecorder> self(this);
     // The staged file belongs to History, which has archived it or still needs it.
     co_await m_deps.capture->cancel(m_stagedID == id);
-    if (!self || !isCurrent(id))
+    if (!goesOn(self, id))
         co_return;
     m_generation.reset();
     m_operation.reset();

@@ -160,6 +160,10 @@ private:
 
     QCoro::Task<> start(QUuid id, RecordingHistoryStoring *history, QString modelPath,
                         std::optional<QString> selectedDeviceID, CancellationToken token);
+    // Whether run id goes on after an await: the recorder lives and the run is still current. A
+    // failure of the current run fails it.
+    static bool goesOn(const QPointer<SpeechRecorder> &self, const QUuid &id, std::exception_ptr error = nullptr,
+                       Failure failure = Failure::Capture);
     QCoro::Task<> beginHistory(RecordingHistoryStoring *history, QUuid id);
     QCoro::Task<> loadModel(QString modelPath, QUuid id);
     static QCoro::Task<> waitForLoad(QPointer<SpeechRecorder> self, QString modelPath, QUuid id);
