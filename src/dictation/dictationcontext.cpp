@@ -1,5 +1,6 @@
 #include "dictation/dictationcontext.h"
 
+#include "core/characters.h"
 #include "core/defaults.h"
 #include "dictation/dictationsettings.h"
 #include "dictation/wordcount.h"
@@ -21,17 +22,6 @@ bool isLineBreak(char32_t c) {
 
 bool isBlank(char32_t c) {
     return c == u'\t' || QChar::category(c) == QChar::Separator_Space;
-}
-
-// Trims space separators and tabs from both ends.
-QString trimBlanks(const QString &text) {
-    const auto codePoints = text.toUcs4();
-    qsizetype begin = 0, end = codePoints.size();
-    while (begin < end && isBlank(codePoints[begin]))
-        ++begin;
-    while (end > begin && isBlank(codePoints[end - 1]))
-        --end;
-    return QString::fromUcs4(reinterpret_cast<const char32_t *>(codePoints.constData()) + begin, end - begin);
 }
 
 // Splits the text at every user-perceived character for which isSeparator holds; empty pieces
@@ -102,7 +92,7 @@ QStringList DictationContext::vocabularyTerms(const QString &text) {
     });
     QStringList terms;
     for (const QString &piece : pieces) {
-        const QString term = trimBlanks(piece);
+        const QString term = trimmedBy(piece, isBlank);
         if (!term.isEmpty())
             terms.append(term);
     }
@@ -154,7 +144,7 @@ void DictationContext::removeVocabulary(const QString &term) {
 
 std::optional<QString> DictationContext::sanitize(const QString &text, qint64 limit) {
     const QString oneLine = splitCharacters(text, startsWithLineBreak).join(QLatin1Char(' '));
-    const QString cut = trimBlanks(firstCharacters(trimBlanks(oneLine), limit));
+    const QString cut = trimmedBy(firstCharacters(trimmedBy(oneLine, isBlank), limit), isBlank);
     if (cut.isEmpty())
         return std::nullopt;
     return cut;

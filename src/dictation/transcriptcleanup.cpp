@@ -1,5 +1,6 @@
 #include "dictation/transcriptcleanup.h"
 
+#include "core/characters.h"
 #include "dictation/wordcount.h"
 #include "llm/llmruntime.h"
 
@@ -30,16 +31,6 @@ bool isTrimmed(char32_t c) {
     // White space and line breaks.
     return c == u'\t' || (c >= 0x0A && c <= 0x0D) || c == 0x85 || QChar::category(c) == QChar::Separator_Space ||
            QChar::category(c) == QChar::Separator_Line || QChar::category(c) == QChar::Separator_Paragraph;
-}
-
-QString trimmed(const QString &text) {
-    const auto codePoints = text.toUcs4();
-    qsizetype begin = 0, end = codePoints.size();
-    while (begin < end && isTrimmed(codePoints[begin]))
-        ++begin;
-    while (end > begin && isTrimmed(codePoints[end - 1]))
-        --end;
-    return QString::fromUcs4(reinterpret_cast<const char32_t *>(codePoints.constData()) + begin, end - begin);
 }
 
 QCoro::Task<std::optional<TranscriptCleanup::Result>> completeOnce(TextGenerating *llm, LLMChatRequest request,
@@ -108,7 +99,7 @@ std::chrono::milliseconds TranscriptCleanup::budget(const QString &transcript) {
 std::optional<TranscriptCleanup::Result> TranscriptCleanup::result(const LLMChatReply &reply) {
     if (reply.finishReason != QLatin1String("stop"))
         return std::nullopt;
-    const QString text = trimmed(reply.content);
+    const QString text = trimmedBy(reply.content, isTrimmed);
     if (text.isEmpty())
         return std::nullopt;
     return Result{text, reply.promptTokens, reply.completionTokens};

@@ -1,7 +1,5 @@
 #include "dictation/wordcount.h"
 
-#include <QTextBoundaryFinder>
-
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -35,28 +33,6 @@ qint64 countWords(const QString &text, const std::optional<QString> &language) {
             ++count;
     }
     return count;
-}
-
-qint64 countCharacters(const QString &text) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qint64 count = 0;
-    while (finder.toNextBoundary() > 0)
-        ++count;
-    return count;
-}
-
-QString firstCharacters(const QString &text, qint64 count) {
-    if (count <= 0)
-        return {};
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype end = 0;
-    for (qint64 i = 0; i < count; ++i) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next < 0)
-            return text;
-        end = next;
-    }
-    return text.left(end);
 }
 
 } // namespace velmora

@@ -3,7 +3,7 @@
 #include "llm/llmeventstream.h"
 #include "llm/llmruntime.h"
 
-#include <QTextBoundaryFinder>
+#include "core/characters.h"
 
 namespace velmora {
 
@@ -69,14 +69,6 @@ qint64 wholeMs(std::chrono::nanoseconds d) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
 }
 
-qint64 graphemes(const QString &text) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qint64 count = 0;
-    while (finder.toNextBoundary() > 0)
-        ++count;
-    return count;
-}
-
 QString countText(const std::optional<qint64> &value) {
     return value ? QString::number(*value) : QStringLiteral("-");
 }
@@ -109,7 +101,7 @@ QString StreamedReply::Result::outcome() const {
 void StreamedReply::Result::log(const QString &tool, const Logger &logger) const {
     logger.notice("%{public}s finished: %{public}s (%{public}s), %ld chars, tokens %{public}s/%{public}s, "
                   "first text %{public}s ms, total %{public}s ms",
-                  {tool, outcome(), end.description(), graphemes(text), countText(promptTokens),
+                  {tool, outcome(), end.description(), countCharacters(text), countText(promptTokens),
                    countText(completionTokens), firstText ? QString::number(wholeMs(*firstText)) : QStringLiteral("-"),
                    QString::number(wholeMs(duration))});
     if (end.kind == End::Kind::Failed)
