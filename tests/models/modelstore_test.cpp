@@ -67,9 +67,10 @@ TEST_F(StoreTest, FirstLaunchWithoutFilesIsUnavailableWithoutHashing) {
 
 TEST_F(StoreTest, UnknownFilesAreHashedOnceAndThenTrustedByFingerprint) {
     placeFiles();
+    // Hashing runs on a pool thread and, on a busy machine, may end before the constructor
+    // returns: what shows that it ran is the cache it fills.
     auto first = makeStore();
-    EXPECT_EQ(first->state(), Kind::Checking);
-    EXPECT_TRUE(first->hasOperation());
+    EXPECT_NE(first->state(), Kind::Unavailable);
     settle(*first);
     EXPECT_EQ(first->state(), Kind::Ready);
     const QStringList paths{folder + QStringLiteral("/writing.gguf"), folder + QStringLiteral("/draft.gguf")};
@@ -87,10 +88,11 @@ TEST_F(StoreTest, UnknownFilesAreHashedOnceAndThenTrustedByFingerprint) {
     struct timespec times[2] = {{1000, 0}, {1000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(paths[0]).constData(), times, 0), 0);
     auto third = makeStore();
-    EXPECT_EQ(third->state(), Kind::Checking);
     settle(*third);
     EXPECT_EQ(third->state(), Kind::Ready);
+    ASSERT_TRUE(third->storedFingerprints());
     EXPECT_NE(third->storedFingerprints(), before);
+    EXPECT_EQ(third->storedFingerprints()->at(0), ModelFingerprint::ofFile(paths[0]));
     EXPECT_EQ(serverA->requestCount() + serverB->requestCount(), 0);
 }
 
