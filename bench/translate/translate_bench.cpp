@@ -172,8 +172,8 @@ int main(int argc, char **argv) {
     TranslateView::Services services;
     services.session = &session;
     services.model = &readiness;
-    services.navigation = &navigation;
-    services.pins = &pins;
+    services.workspace.navigation = &navigation;
+    services.workspace.pins = &pins;
     services.handoff = &handoff;
     QWidget window;
     auto *layout = new QVBoxLayout(&window);

@@ -189,10 +189,7 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
         page.models = m_models.get();
         page.shortcuts = m_speechShortcuts.get();
         page.registry = m_platform.shortcutRegistry.get();
-        page.navigation = m_navigation.get();
-        page.pins = m_pins.get();
-        page.recent = m_history.get();
-        page.cards = m_historyCards.get();
+        page.workspace = toolPageServices();
         return new DictationView(page, parent);
     });
 
@@ -200,11 +197,8 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
         TranslateView::Services page;
         page.session = m_translate.get();
         page.model = m_translateModel.get();
-        page.navigation = m_navigation.get();
-        page.pins = m_pins.get();
         page.handoff = m_handoff.get();
-        page.recent = m_history.get();
-        page.cards = m_historyCards.get();
+        page.workspace = toolPageServices();
         return new TranslateView(page, parent);
     });
 
@@ -228,6 +222,10 @@ AppServices::AppServices(Defaults &defaults, AppPlatform platform, Options optio
 AppServices::~AppServices() {
     if (m_speechPreferences)
         m_speechPreferences->onUnloadChange = nullptr;
+}
+
+ToolPageServices AppServices::toolPageServices() const {
+    return {m_navigation.get(), m_pins.get(), m_history.get(), m_historyCards.get()};
 }
 
 QCoro::Task<> AppServices::libraryHandedOff() const {

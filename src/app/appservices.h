@@ -5,6 +5,7 @@
 #include "app/lifetimeregistry.h"
 #include "core/async.h"
 #include "library/library.h"
+#include "workspace/toolpageservices.h"
 
 #include <QObject>
 
@@ -131,6 +132,8 @@ signals:
 
 private:
     QCoro::Task<> openLibrary();
+    // What every tool page takes from the workspace, the Recent section's feed and cards included.
+    ToolPageServices toolPageServices() const;
     void startMemoryPressureMonitor();
 
     Defaults &m_defaults;

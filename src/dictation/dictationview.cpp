@@ -146,8 +146,8 @@ DictationView::DictationView(Services services, QWidget *parent)
 
     // The header's menu: the workspace's pin items, then this page's own.
     QMenu *more = m_header->moreMenu();
-    AppNavigation *navigation = services.navigation;
-    PinnedTools *pins = services.pins;
+    AppNavigation *navigation = services.workspace.navigation;
+    PinnedTools *pins = services.workspace.pins;
     const auto fillMenu = [this, more, navigation, pins] {
         more->clear();
         if (pins && navigation)
@@ -178,8 +178,9 @@ DictationView::DictationView(Services services, QWidget *parent)
     static_cast<QVBoxLayout *>(m_what->parentWidget()->layout())->setAlignment(m_what, {});
     static_cast<QVBoxLayout *>(m_what->parentWidget()->layout())->setAlignment(m_whatHeader, {});
     scaffold->addSection(how);
-    if (services.recent && services.cards && navigation) {
-        m_recent = new ToolRecentSection(WorkspaceTool::Dictation, *services.recent, *navigation, *services.cards);
+    if (services.workspace.recent && services.workspace.cards && navigation) {
+        m_recent = new ToolRecentSection(WorkspaceTool::Dictation, *services.workspace.recent, *navigation,
+                                         *services.workspace.cards);
         scaffold->addSection(m_recent);
     }
     auto *layout = new QVBoxLayout(this);

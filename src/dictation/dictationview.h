@@ -4,6 +4,8 @@
 // get back text that was not pasted, a banner while setup is missing, links to the Settings panes,
 // and the tool's recent History. It records nothing itself; every part follows its services.
 
+#include "workspace/toolpageservices.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -12,14 +14,10 @@ class QGridLayout;
 
 namespace velmora {
 
-class AppNavigation;
 class Button;
 class DictationCoordinator;
 class GlobalShortcutRegistry;
 class LocalModels;
-class PinnedTools;
-class RecentCardFactory;
-class RecentHistorySource;
 class SectionHeader;
 class SetupBanner;
 class SpeechPermissions;
@@ -66,11 +64,8 @@ public:
         LocalModels *models = nullptr;
         SpeechShortcuts *shortcuts = nullptr;
         GlobalShortcutRegistry *registry = nullptr;
-        AppNavigation *navigation = nullptr;
-        PinnedTools *pins = nullptr;
-        // The Recent section; without them the page ends with "How it works".
-        RecentHistorySource *recent = nullptr;
-        RecentCardFactory *cards = nullptr;
+        // Without a Recent source and cards the page ends with "How it works".
+        ToolPageServices workspace;
     };
     enum class Banner { None, Permissions, Model };
 

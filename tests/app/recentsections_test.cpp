@@ -100,11 +100,11 @@ protected:
         TranslateView::Services s;
         s.session = &session();
         s.model = &model();
-        s.navigation = &navigation;
-        s.pins = &pins;
+        s.workspace.navigation = &navigation;
+        s.workspace.pins = &pins;
         s.handoff = &handoff;
-        s.recent = &feed;
-        s.cards = &cards;
+        s.workspace.recent = &feed;
+        s.workspace.cards = &cards;
         return s;
     }
 

@@ -64,10 +64,10 @@ protected:
             services.models = models.get();
             services.shortcuts = &shortcuts;
             services.registry = &registry;
-            services.navigation = &navigation;
-            services.pins = &pins;
-            services.recent = &recent;
-            services.cards = &cards;
+            services.workspace.navigation = &navigation;
+            services.workspace.pins = &pins;
+            services.workspace.recent = &recent;
+            services.workspace.cards = &cards;
             m_view = std::make_unique<DictationView>(services);
             m_view->resize(800, 900);
         }

@@ -23,13 +23,14 @@ namespace velmora {
 TranslateView::TranslateView(Services services, QWidget *parent)
     : QWidget(parent), m_session(services.session), m_model(*services.model),
       m_bannerAnimation(new QVariantAnimation(this)) {
-    Q_ASSERT(services.session && services.model && services.navigation && services.pins && services.handoff);
+    Q_ASSERT(services.session && services.model && services.workspace.navigation && services.workspace.pins &&
+             services.handoff);
     const WorkspaceTool tool = WorkspaceTool::Translate;
     m_header = new ToolPageHeader(
         toolSymbol(tool), [tool] { return toolName(tool); }, toolSummary(tool));
     QMenu *more = m_header->moreMenu();
-    PinnedTools &pins = *services.pins;
-    AppNavigation &navigation = *services.navigation;
+    PinnedTools &pins = *services.workspace.pins;
+    AppNavigation &navigation = *services.workspace.navigation;
     connect(more, &QMenu::aboutToShow, this, [more, tool, &pins, &navigation] {
         more->clear();
         PinMenuItems::addTo(more, tool, pins, navigation);
@@ -47,8 +48,8 @@ TranslateView::TranslateView(Services services, QWidget *parent)
     column->addWidget(m_banner);
     column->addWidget(m_panes, 1);
 
-    if (services.recent && services.cards)
-        m_recent = new ToolRecentSection(tool, *services.recent, navigation, *services.cards);
+    if (services.workspace.recent && services.workspace.cards)
+        m_recent = new ToolRecentSection(tool, *services.workspace.recent, navigation, *services.workspace.cards);
     m_scaffold = new ToolPageScaffold(m_header, workspace, m_recent, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workspace/toolpageservices.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -7,10 +9,6 @@ class QVariantAnimation;
 
 namespace velmora {
 
-class AppNavigation;
-class PinnedTools;
-class RecentCardFactory;
-class RecentHistorySource;
 class SetupBanner;
 class ToolHandoff;
 class ToolPageHeader;
@@ -29,12 +27,8 @@ public:
     struct Services {
         TranslateSession *session = nullptr;
         TranslateModelReadiness *model = nullptr;
-        AppNavigation *navigation = nullptr;
-        PinnedTools *pins = nullptr;
         ToolHandoff *handoff = nullptr;
-        // The Recent section is left out while there is no History feed.
-        RecentHistorySource *recent = nullptr;
-        RecentCardFactory *cards = nullptr;
+        ToolPageServices workspace;
     };
 
     explicit TranslateView(Services services, QWidget *parent = nullptr);

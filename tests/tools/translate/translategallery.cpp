@@ -107,11 +107,11 @@ int main(int argc, char **argv) {
                     TranslateView::Services services;
                     services.session = &session;
                     services.model = &model;
-                    services.navigation = &navigation;
-                    services.pins = &pins;
+                    services.workspace.navigation = &navigation;
+                    services.workspace.pins = &pins;
                     services.handoff = &handoff;
-                    services.recent = &history;
-                    services.cards = &cards;
+                    services.workspace.recent = &history;
+                    services.workspace.cards = &cards;
                     QWidget window;
                     Environment::applyAppearance(&window, ColorScheme::Light);
                     Environment::setTextSize(&window, size);

@@ -31,8 +31,8 @@ protected:
         TranslateView::Services s;
         s.session = &session();
         s.model = &model();
-        s.navigation = &navigation;
-        s.pins = &pins;
+        s.workspace.navigation = &navigation;
+        s.workspace.pins = &pins;
         s.handoff = &handoff;
         return s;
     }
@@ -133,8 +133,8 @@ TEST_F(TranslateViewTest, ThePageIsTheToolsScaffoldWithItsDescriptionAndRecentSe
     entry.text = QStringLiteral("Hello.");
     history.all = {entry};
     TranslateView::Services s = services();
-    s.recent = &history;
-    s.cards = &cards;
+    s.workspace.recent = &history;
+    s.workspace.cards = &cards;
     TranslateView view(s);
     view.show();
     ASSERT_NE(view.recentSection(), nullptr);
