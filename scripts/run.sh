@@ -18,7 +18,16 @@ bash scripts/setup.sh --check || as_root bash scripts/setup.sh
 build=build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_TESTS=OFF \
   -DVELMORA_BUILD_BENCHMARKS=OFF
-cmake --build "$build"
+# One compile job per core, but no more than memory allows (a compile of this code base can take
+# about 1.5 GiB); VELMORA_BUILD_JOBS sets the number.
+jobs=${VELMORA_BUILD_JOBS:-}
+if [ -z "$jobs" ]; then
+  cores=$(nproc)
+  by_memory=$(awk '/^MemAvailable:/ { print int($2 / 1572864) }' /proc/meminfo)
+  jobs=$(( by_memory < cores ? by_memory : cores ))
+  [ "$jobs" -ge 1 ] || jobs=1
+fi
+cmake --build "$build" -j "$jobs"
 
 helpers="$build/helpers"
 state="$build/stand-ins"
@@ -41,7 +50,9 @@ if ! given modelHubURL "$@" && ! given modelManifests "$@"; then
   settings+=(-modelManifests standIn -modelHubURL "$(cat "$state/hub.url")")
 fi
 if ! given microphoneFile "$@"; then
-  # Ten short tones with pauses: the stand-in speech engine writes one word per tone.
+  # Ten short tones with pauses. The stand-in speech engine writes a word for every run of
+  # samples at or above its threshold: a tone's wave dips under it now and then, so each tone
+  # comes out as some 75 words such as "w46".
   sample="$state/microphone.wav"
   [ -f "$sample" ] || sox -n -r 16000 -c 1 "$sample" synth 0.35 sine 300-500 vol 0.4 pad 0 0.3 repeat 9
   settings+=(-microphoneFile "$sample")
