@@ -1,22 +1,15 @@
 #include "library/libraryerror.h"
 
-#include <array>
+#include "core/enumname.h"
 
 namespace velmora {
 
-namespace {
-constexpr std::array<const char *, 4> kReasons{"newerVersion", "damaged", "diskFull", "other"};
-} // namespace
-
 QString toString(LibraryUnavailableReason reason) {
-    return QString::fromLatin1(kReasons[std::size_t(reason)]);
+    return enumName(reason);
 }
 
 std::optional<LibraryUnavailableReason> libraryUnavailableReasonFromString(const QString &raw) {
-    for (std::size_t i = 0; i < kReasons.size(); ++i)
-        if (raw == QLatin1String(kReasons[i]))
-            return LibraryUnavailableReason(i);
-    return std::nullopt;
+    return enumFromName<LibraryUnavailableReason>(raw);
 }
 
 LibraryUnavailableError::LibraryUnavailableError(LibraryUnavailableReason reason)

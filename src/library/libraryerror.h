@@ -4,15 +4,22 @@
 
 #include "core/error.h"
 
+#include <QObject>
 #include <QString>
 
 #include <optional>
 
 namespace velmora {
 
-// Why the Library cannot be used. Stored and logged by its raw string ("newerVersion",
+// Why the Library cannot be used. Stored and logged by its name (core/enumname.h: "newerVersion",
 // "damaged", "diskFull", "other").
-enum class LibraryUnavailableReason { NewerVersion, Damaged, DiskFull, Other };
+struct LibraryUnavailable {
+    Q_GADGET
+public:
+    enum class Reason { NewerVersion, Damaged, DiskFull, Other };
+    Q_ENUM(Reason)
+};
+using LibraryUnavailableReason = LibraryUnavailable::Reason;
 
 QString toString(LibraryUnavailableReason reason);
 // Exact, case-sensitive match of a raw string; none for any other string.

@@ -1,10 +1,10 @@
 #include "library/records.h"
 
+#include "core/enumname.h"
 #include "core/uuid.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 
-#include <array>
 #include <initializer_list>
 #include <string>
 
@@ -12,39 +12,16 @@ namespace velmora {
 
 namespace {
 
-template <typename E, std::size_t N>
-QString rawString(const std::array<const char *, N> &names, E value) {
-    return QString::fromLatin1(names[std::size_t(value)]);
-}
-
-// Exact, case-sensitive match of one of the raw strings.
-template <typename E, std::size_t N>
-std::optional<E> fromRawString(const std::array<const char *, N> &names, const QString &raw) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (raw == QLatin1String(names[i]))
-            return E(i);
-    return std::nullopt;
-}
-
-template <typename E>
-E decodeEnum(std::optional<E> value, const QString &raw, const char *what) {
-    if (!value)
-        throw LibraryDecodingError(QStringLiteral("unknown %1 \"%2\"").arg(QLatin1String(what), raw));
-    return *value;
-}
-
+// A column holding one of an enumeration's raw strings; `what` names it in the decoding error.
 template <typename E>
 E enumColumn(const SQLite::Statement &row, const char *name, std::optional<E> (*fromString)(const QString &),
              const char *what) {
     const QString raw = column::text(row, name);
-    return decodeEnum(fromString(raw), raw, what);
+    const std::optional<E> value = fromString(raw);
+    if (!value)
+        throw LibraryDecodingError(QStringLiteral("unknown %1 \"%2\"").arg(QLatin1String(what), raw));
+    return *value;
 }
-
-constexpr std::array<const char *, 1> kEventKinds{"attemptFinished"};
-constexpr std::array<const char *, 4> kOutcomes{"completed", "partial", "failed", "interrupted"};
-constexpr std::array<const char *, 4> kStatuses{"active", "completed", "partial", "failed"};
-constexpr std::array<const char *, 2> kRoles{"input", "output"};
-constexpr std::array<const char *, 2> kArtifactKinds{"audio", "text"};
 
 int digits(const QString &text, int from, int count, bool &ok) {
     int value = 0;
@@ -346,16 +323,16 @@ QList<Record> fetchOfTask(SQLite::Database &db, const char *table, const char *o
 // ActivityEvent
 
 QString ActivityEvent::toString(Kind kind) {
-    return rawString(kEventKinds, kind);
+    return enumName(kind);
 }
 std::optional<ActivityEvent::Kind> ActivityEvent::kindFromString(const QString &raw) {
-    return fromRawString<Kind>(kEventKinds, raw);
+    return enumFromName<Kind>(raw);
 }
 QString ActivityEvent::toString(Outcome outcome) {
-    return rawString(kOutcomes, outcome);
+    return enumName(outcome);
 }
 std::optional<ActivityEvent::Outcome> ActivityEvent::outcomeFromString(const QString &raw) {
-    return fromRawString<Outcome>(kOutcomes, raw);
+    return enumFromName<Outcome>(raw);
 }
 
 ActivityEvent ActivityEvent::fromRow(const SQLite::Statement &row) {
@@ -386,10 +363,10 @@ QList<ActivityEvent> ActivityEvent::fetchAll(SQLite::Database &db, const QUuid &
 // LibraryTask
 
 QString LibraryTask::toString(Status status) {
-    return rawString(kStatuses, status);
+    return enumName(status);
 }
 std::optional<LibraryTask::Status> LibraryTask::statusFromString(const QString &raw) {
-    return fromRawString<Status>(kStatuses, raw);
+    return enumFromName<Status>(raw);
 }
 
 LibraryTask::Status LibraryTask::statusAfter(ActivityEvent::Outcome outcome) {
@@ -429,16 +406,16 @@ void LibraryTask::update(SQLite::Database &db) const {
 // LibraryArtifact
 
 QString LibraryArtifact::toString(Role role) {
-    return rawString(kRoles, role);
+    return enumName(role);
 }
 std::optional<LibraryArtifact::Role> LibraryArtifact::roleFromString(const QString &raw) {
-    return fromRawString<Role>(kRoles, raw);
+    return enumFromName<Role>(raw);
 }
 QString LibraryArtifact::toString(Kind kind) {
-    return rawString(kArtifactKinds, kind);
+    return enumName(kind);
 }
 std::optional<LibraryArtifact::Kind> LibraryArtifact::kindFromString(const QString &raw) {
-    return fromRawString<Kind>(kArtifactKinds, raw);
+    return enumFromName<Kind>(raw);
 }
 
 LibraryArtifact LibraryArtifact::fromRow(const SQLite::Statement &row) {

@@ -1,13 +1,15 @@
 #pragma once
 
 // The rows of the Library's tables as plain values, with their stored forms: ids as upper-case
-// UUID text, dates as UTC "yyyy-MM-dd HH:mm:ss.SSS" text, enumerations as their raw strings.
+// UUID text, dates as UTC "yyyy-MM-dd HH:mm:ss.SSS" text, enumerations as their raw strings
+// (their names, core/enumname.h).
 // Every operation here runs inside Library::read or Library::write on the open connection.
 
 #include "library/libraryerror.h"
 
 #include <QDateTime>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QUuid>
 
@@ -27,8 +29,12 @@ QString libraryDateString(const QDateTime &date);
 QDateTime parseLibraryDate(const QString &text);
 
 struct ActivityEvent {
+    Q_GADGET
+public:
     enum class Kind { AttemptFinished };
+    Q_ENUM(Kind)
     enum class Outcome { Completed, Partial, Failed, Interrupted };
+    Q_ENUM(Outcome)
 
     static QString toString(Kind kind);
     static std::optional<Kind> kindFromString(const QString &raw);
@@ -54,7 +60,10 @@ struct ActivityEvent {
 };
 
 struct LibraryTask {
+    Q_GADGET
+public:
     enum class Status { Active, Completed, Partial, Failed };
+    Q_ENUM(Status)
 
     static QString toString(Status status);
     static std::optional<Status> statusFromString(const QString &raw);
@@ -76,8 +85,12 @@ struct LibraryTask {
 };
 
 struct LibraryArtifact {
+    Q_GADGET
+public:
     enum class Role { Input, Output };
+    Q_ENUM(Role)
     enum class Kind { Audio, Text };
+    Q_ENUM(Kind)
 
     static QString toString(Role role);
     static std::optional<Role> roleFromString(const QString &raw);
