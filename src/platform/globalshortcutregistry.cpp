@@ -171,37 +171,13 @@ std::optional<X11GlobalShortcutRegistry::Grab> X11GlobalShortcutRegistry::grabFo
     return Grab{*code, modifiers};
 }
 
-QList<std::uint16_t> X11GlobalShortcutRegistry::lockVariants() const {
-    QList<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
-    if (m_numLockMask) {
-        variants.append(m_numLockMask);
-        variants.append(std::uint16_t(m_numLockMask | XCB_MOD_MASK_LOCK));
-    }
-    return variants;
-}
-
 bool X11GlobalShortcutRegistry::grab(const Grab &g) {
-    xcb_connection_t *c = m_connection->get();
-    QList<xcb_void_cookie_t> cookies;
-    for (std::uint16_t variant : lockVariants())
-        cookies.append(xcb_grab_key_checked(c, 0, m_connection->root(), g.modifiers | variant, xcb_keycode_t(g.keyCode),
-                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    bool granted = true;
-    for (const xcb_void_cookie_t &cookie : cookies) {
-        if (xcb_generic_error_t *error = xcb_request_check(c, cookie)) {
-            granted = false;
-            std::free(error);
-        }
-    }
     // All or nothing: a chord that works only with Num Lock off would puzzle anyone.
-    if (!granted)
-        ungrab(g);
-    return granted;
+    return m_connection->grabKey(xcb_keycode_t(g.keyCode), g.modifiers, m_numLockMask);
 }
 
 void X11GlobalShortcutRegistry::ungrab(const Grab &g) {
-    for (std::uint16_t variant : lockVariants())
-        xcb_ungrab_key(m_connection->get(), xcb_keycode_t(g.keyCode), m_connection->root(), g.modifiers | variant);
+    m_connection->ungrabKey(xcb_keycode_t(g.keyCode), g.modifiers, m_numLockMask);
 }
 
 void X11GlobalShortcutRegistry::apply() {

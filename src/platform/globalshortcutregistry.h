@@ -99,7 +99,6 @@ private:
     std::optional<Grab> grabFor(const KeyChord &chord) const;
     bool grab(const Grab &grab);
     void ungrab(const Grab &grab);
-    QList<std::uint16_t> lockVariants() const;
     void apply();
     void readEvents();
     void handleEvents(bool queuedOnly);

@@ -26,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace velmora {
@@ -77,9 +78,8 @@ public:
         }
         if (m_wake >= 0)
             ::close(m_wake);
-        if (m_connection && !m_connection->hasError() && !m_lockVariants.empty()) {
-            for (std::uint16_t variant : m_lockVariants)
-                xcb_ungrab_key(m_connection->get(), xcb_keycode_t(m_escapeKey), m_connection->root(), variant);
+        if (m_connection && !m_connection->hasError() && m_escapeGrabNumLock) {
+            m_connection->ungrabKey(xcb_keycode_t(m_escapeKey), 0, *m_escapeGrabNumLock);
             xcb_flush(m_connection->get());
         }
     }
@@ -158,30 +158,13 @@ private:
         std::free(xkb);
 
         m_escapeKey = *VirtualKeys::x11KeyCode(VirtualKeys::kEscape);
-        m_lockVariants = {0, XCB_MOD_MASK_LOCK};
-        if (m_masks.numLock) {
-            m_lockVariants.push_back(m_masks.numLock);
-            m_lockVariants.push_back(std::uint16_t(m_masks.numLock | XCB_MOD_MASK_LOCK));
-        }
-        std::vector<xcb_void_cookie_t> cookies;
-        for (std::uint16_t variant : m_lockVariants)
-            cookies.push_back(xcb_grab_key_checked(c, 0, m_connection->root(), variant, xcb_keycode_t(m_escapeKey),
-                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        bool granted = true;
-        for (const xcb_void_cookie_t &cookie : cookies) {
-            if (xcb_generic_error_t *error = xcb_request_check(c, cookie)) {
-                granted = false;
-                std::free(error);
-            }
-        }
-        if (!granted) {
-            // Another program holds Escape; leave it what it had.
-            for (std::uint16_t variant : m_lockVariants)
-                xcb_ungrab_key(c, xcb_keycode_t(m_escapeKey), m_connection->root(), variant);
+        if (!m_connection->grabKey(xcb_keycode_t(m_escapeKey), 0, m_masks.numLock)) {
+            // Another program holds Escape; it keeps what it had.
             xcb_flush(c);
-            m_lockVariants.clear();
+            return false;
         }
-        return granted;
+        m_escapeGrabNumLock = m_masks.numLock;
+        return true;
     }
 
     // The modifiers of a core key event's state.
@@ -310,7 +293,8 @@ private:
     std::unique_ptr<XcbConnection> m_connection;
     std::uint8_t m_inputOpcode = 0;
     XcbKeymap::ModifierMasks m_masks;
-    std::vector<std::uint16_t> m_lockVariants;
+    // The Num Lock mask Escape was grabbed with, while it is grabbed.
+    std::optional<std::uint16_t> m_escapeGrabNumLock;
     unsigned m_escapeKey = 0;
     int m_wake = -1;
     std::thread m_thread;

@@ -2,6 +2,9 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
+#include <vector>
+
 namespace velmora {
 
 XcbConnection::XcbConnection(const QString &displayName) {
@@ -30,6 +33,39 @@ XcbConnection::~XcbConnection() {
 
 bool XcbConnection::hasError() const {
     return !m_connection || xcb_connection_has_error(m_connection) != 0;
+}
+
+namespace {
+std::vector<std::uint16_t> lockVariants(std::uint16_t numLockMask) {
+    std::vector<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
+    if (numLockMask) {
+        variants.push_back(numLockMask);
+        variants.push_back(std::uint16_t(numLockMask | XCB_MOD_MASK_LOCK));
+    }
+    return variants;
+}
+} // namespace
+
+bool XcbConnection::grabKey(std::uint8_t keyCode, std::uint16_t modifiers, std::uint16_t numLockMask) const {
+    std::vector<xcb_void_cookie_t> cookies;
+    for (std::uint16_t variant : lockVariants(numLockMask))
+        cookies.push_back(xcb_grab_key_checked(m_connection, 0, m_root, modifiers | variant, keyCode,
+                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    bool granted = true;
+    for (const xcb_void_cookie_t &cookie : cookies) {
+        if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
+            granted = false;
+            std::free(error);
+        }
+    }
+    if (!granted)
+        ungrabKey(keyCode, modifiers, numLockMask);
+    return granted;
+}
+
+void XcbConnection::ungrabKey(std::uint8_t keyCode, std::uint16_t modifiers, std::uint16_t numLockMask) const {
+    for (std::uint16_t variant : lockVariants(numLockMask))
+        xcb_ungrab_key(m_connection, keyCode, m_root, modifiers | variant);
 }
 
 } // namespace velmora

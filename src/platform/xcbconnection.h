@@ -23,6 +23,13 @@ public:
     // The connection broke (the server went away) or never opened.
     bool hasError() const;
 
+    // A root-window key grab that holds whatever the state of Caps Lock and Num Lock (whose
+    // modifier mask is numLockMask): one grab for each of their combinations. All or nothing:
+    // when the server refuses any, the others are released and the result is false.
+    bool grabKey(std::uint8_t keyCode, std::uint16_t modifiers, std::uint16_t numLockMask) const;
+    // Releases a grabKey made with the same arguments.
+    void ungrabKey(std::uint8_t keyCode, std::uint16_t modifiers, std::uint16_t numLockMask) const;
+
 private:
     xcb_connection_t *m_connection = nullptr;
     std::uint32_t m_root = 0;
