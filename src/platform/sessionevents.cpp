@@ -18,15 +18,6 @@ const QString kSessionInterface = QStringLiteral("org.freedesktop.login1.Session
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 } // namespace
 
-QString SessionEvents::toString(Kind kind) {
-    switch (kind) {
-    case Kind::Sleep: return QStringLiteral("sleep");
-    case Kind::ScreenLock: return QStringLiteral("screenLock");
-    case Kind::SessionResign: return QStringLiteral("sessionResign");
-    }
-    return {};
-}
-
 LogindSessionEvents::LogindSessionEvents()
     : LogindSessionEvents(QDBusConnection::systemBus(), QDBusConnection::sessionBus()) {}
 

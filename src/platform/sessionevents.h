@@ -15,7 +15,6 @@ class SessionEvents : public QObject {
     Q_OBJECT
 public:
     enum class Kind { Sleep, ScreenLock, SessionResign };
-    static QString toString(Kind kind);
 
     using QObject::QObject;
     // Begins watching; events arrive on the main thread.
