@@ -5,6 +5,7 @@
 #include "app/standins.h"
 #include "core/defaults.h"
 #include "core/log.h"
+#include "core/settled.h"
 #include "dictation/dictationcontext.h"
 #include "dictation/dictationcoordinator.h"
 #include "dictation/dictationdelivery.h"
@@ -272,22 +273,16 @@ QCoro::Task<bool> AppServices::recoverThenSweep(std::shared_ptr<Library> library
                                                 std::vector<StagedRecovery> recoveries) {
     bool recovered = true;
     for (StagedRecovery &recovery : recoveries) {
-        auto task = recovery.recover(library);
-        try {
-            co_await std::move(task);
-        } catch (...) {
-            // The recovery logs its own failure; the next tool's recovery still runs.
+        auto recovering = settle(recovery.recover(library));
+        // The recovery logs its own failure; the next tool's recovery still runs.
+        if ((co_await std::move(recovering)).error)
             recovered = false;
-        }
     }
     if (!recovered)
         co_return false;
-    auto sweeping = library->sweepOrphanedFiles();
-    try {
-        co_await std::move(sweeping);
-    } catch (...) {
-        // The Library logs its own failures; the hand-off goes on.
-    }
+    // The Library logs its own failures; the hand-off goes on.
+    auto sweeping = settle(library->sweepOrphanedFiles());
+    co_await std::move(sweeping);
     co_return true;
 }
 
