@@ -23,9 +23,29 @@ TEST(Characters, TrimmingTakesWholeCodePointsFromBothEndsOnly) {
 }
 
 TEST(Characters, CountsAndCutsByUserPerceivedCharacters) {
+    // A flag is two code points, an accented letter may be two, CR LF is one character.
     const QString flagAccentCrlf = QStringLiteral("🇯🇵e\u0301\r\n");
-    EXPECT_EQ(countCharacters(flagAccentCrlf), 3);
-    EXPECT_EQ(firstCharacters(flagAccentCrlf, 2), QStringLiteral("🇯🇵e\u0301"));
-    EXPECT_EQ(firstCharacters(flagAccentCrlf, 9), flagAccentCrlf);
-    EXPECT_EQ(firstCharacters(flagAccentCrlf, 0), QString());
+    struct CountCase {
+        QString text;
+        qint64 count;
+    };
+    const std::vector<CountCase> counts = {{"", 0}, {"abc", 3}, {flagAccentCrlf, 3}};
+    for (const CountCase &c : counts)
+        EXPECT_EQ(countCharacters(c.text), c.count) << c.text.toStdString();
+
+    struct CutCase {
+        QString text;
+        qint64 count;
+        QString first;
+    };
+    const std::vector<CutCase> cuts = {
+        {flagAccentCrlf, 2, QStringLiteral("🇯🇵e\u0301")},
+        {flagAccentCrlf, 9, flagAccentCrlf},
+        {flagAccentCrlf, 0, ""},
+        {QStringLiteral("🇯🇵e\u0301xyz"), 2, QStringLiteral("🇯🇵e\u0301")},
+        {"ab", 5, "ab"},
+        {"ab", -1, ""},
+    };
+    for (const CutCase &c : cuts)
+        EXPECT_EQ(firstCharacters(c.text, c.count), c.first) << c.text.toStdString() << " " << c.count;
 }

@@ -36,13 +36,4 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"UnknownLanguageCodeIsUsedAsGiven", QStringLiteral("two words"), QStringLiteral("xx"), 2}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(CountCharactersTest, CountsUserPerceivedCharacters) {
-    EXPECT_EQ(countCharacters(QString()), 0);
-    EXPECT_EQ(countCharacters(QStringLiteral("abc")), 3);
-    // A flag is two code points, an accented letter may be two, CR LF is one character.
-    EXPECT_EQ(countCharacters(QStringLiteral("🇯🇵e\u0301\r\n")), 3);
-    EXPECT_EQ(firstCharacters(QStringLiteral("🇯🇵e\u0301xyz"), 2), QStringLiteral("🇯🇵e\u0301"));
-    EXPECT_EQ(firstCharacters(QStringLiteral("ab"), 5), QStringLiteral("ab"));
-}
-
 } // namespace
