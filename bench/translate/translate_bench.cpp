@@ -8,22 +8,17 @@
 //   text and painting it.
 // Run with QT_QPA_PLATFORM=offscreen.
 
-#include "core/defaults.h"
 #include "dictation/wordcount.h"
 #include "library/library.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
 #include "tools/translate/translatemodelreadiness.h"
 #include "tools/translate/translatepanes.h"
 #include "tools/translate/translatesession.h"
 #include "tools/translate/translateview.h"
 #include "ui/resulttextview.h"
-#include "workspace/appnavigation.h"
+#include "workspace/handofffakes.h"
 #include "workspace/pinnedtools.h"
-#include "workspace/toolhandoff.h"
-#include "workspace/workspacefakes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -146,15 +141,8 @@ int main(int argc, char **argv) {
         },
         [] { return std::optional<double>(); });
 
-    Defaults defaults{QString()};
-    test::FakeNotes notes;
-    test::FakeReadiness handoffModel;
-    test::FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    AppNavigation navigation(defaults, notes);
-    PinnedTools pins(defaults);
-    ToolHandoff handoff(navigation, notes, handoffModel, {}, prompts, urls, clipboard);
+    test::HandoffFakes fakes(false);
+    PinnedTools pins(fakes.defaults);
     TranslateSession::Dependencies deps;
     deps.llm = &runtime;
     deps.textModelName = [] { return QStringLiteral("writer.gguf"); };
@@ -172,9 +160,9 @@ int main(int argc, char **argv) {
     TranslateView::Services services;
     services.session = &session;
     services.model = &readiness;
-    services.workspace.navigation = &navigation;
+    services.workspace.navigation = &fakes.navigation;
     services.workspace.pins = &pins;
-    services.handoff = &handoff;
+    services.handoff = &fakes.handoff;
     QWidget window;
     auto *layout = new QVBoxLayout(&window);
     auto *view = new TranslateView(services, &window);

@@ -1,6 +1,7 @@
 #include "workspace/navigationcommands.h"
 
 #include "core/defaults.h"
+#include "menutitles.h"
 #include "workspace/appnavigation.h"
 #include "workspace/pinnedtools.h"
 #include "workspace/workspacesettings.h"
@@ -14,15 +15,6 @@ using namespace velmora;
 using namespace velmora::test;
 
 namespace {
-
-QStringList titles(const QMenu &menu) {
-    QStringList result;
-    for (QAction *action : menu.actions()) {
-        if (action->isVisible())
-            result.append(action->isSeparator() ? QStringLiteral("—") : action->text());
-    }
-    return result;
-}
 
 class NavigationCommandsTest : public ::testing::Test {
 protected:
@@ -38,8 +30,8 @@ protected:
 
 TEST_F(NavigationCommandsTest, ItemsShortcutsAndPinnedTools) {
     EXPECT_EQ(menu.title(), "&Go");
-    EXPECT_EQ(titles(menu), (QStringList{"Back", "Forward", "—", "Previous Sidebar Item", "Next Sidebar Item", "—",
-                                         "Dictation", "OCR", "Translate"}));
+    EXPECT_EQ(visibleMenuTitles(menu), (QStringList{"Back", "Forward", "—", "Previous Sidebar Item",
+                                                    "Next Sidebar Item", "—", "Dictation", "OCR", "Translate"}));
     EXPECT_EQ(menu.backAction()->shortcut(), QKeySequence("Ctrl+["));
     EXPECT_EQ(menu.forwardAction()->shortcut(), QKeySequence("Ctrl+]"));
     EXPECT_EQ(menu.previousSidebarItemAction()->shortcut(), QKeySequence("Alt+Up"));
@@ -55,14 +47,14 @@ TEST_F(NavigationCommandsTest, ItemsShortcutsAndPinnedTools) {
 
     for (WorkspaceTool tool : QList<WorkspaceTool>(pins.tools()))
         pins.unpin(tool);
-    EXPECT_EQ(titles(menu).last(), "Next Sidebar Item");
+    EXPECT_EQ(visibleMenuTitles(menu).last(), "Next Sidebar Item");
     pins.pin(WorkspaceTool::Proofread);
-    EXPECT_EQ(titles(menu).mid(5), (QStringList{"—", "Proofread"}));
+    EXPECT_EQ(visibleMenuTitles(menu).mid(5), (QStringList{"—", "Proofread"}));
     EXPECT_EQ(menu.pinnedToolActions()[0]->shortcut(), QKeySequence("Ctrl+1"));
 
     QAction quickSwitcher("Quick Switcher");
     menu.setQuickSwitcherAction(&quickSwitcher);
-    EXPECT_EQ(titles(menu).mid(5), (QStringList{"—", "Quick Switcher", "—", "Proofread"}));
+    EXPECT_EQ(visibleMenuTitles(menu).mid(5), (QStringList{"—", "Quick Switcher", "—", "Proofread"}));
 }
 
 TEST_F(NavigationCommandsTest, BackAndForwardFollowTheHistory) {

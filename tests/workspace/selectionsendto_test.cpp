@@ -1,13 +1,9 @@
 #include "workspace/selectionsendto.h"
 
-#include "core/defaults.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
+#include "handofffakes.h"
+#include "menutitles.h"
 #include "support/testsupport.h"
 #include "ui/resulttextview.h"
-#include "workspace/appnavigation.h"
-#include "workspace/toolhandoff.h"
-#include "workspacefakes.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -23,14 +19,7 @@ using namespace velmora::test;
 
 namespace {
 
-QStringList titles(const QMenu &menu) {
-    QStringList result;
-    for (QAction *action : menu.actions())
-        result.append(action->isSeparator() ? QStringLiteral("—") : action->text());
-    return result;
-}
-
-class SelectionSendToTest : public ::testing::Test {
+class SelectionSendToTest : public ::testing::Test, protected HandoffFakes {
 protected:
     void select(QTextEdit &edit, int from, int to) {
         QTextCursor cursor = edit.textCursor();
@@ -38,18 +27,6 @@ protected:
         cursor.setPosition(to, QTextCursor::KeepAnchor);
         edit.setTextCursor(cursor);
     }
-
-    Defaults defaults{QString()};
-    FakeNotes notes;
-    AppNavigation navigation{defaults, notes};
-    FakeReadiness model;
-    FakeTranslate translate;
-    FakeSummarize summarize;
-    FakeProofread proofread;
-    FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    ToolHandoff handoff{navigation, notes, model, {&translate, &summarize, &proofread}, prompts, urls, clipboard};
 };
 
 } // namespace
@@ -62,7 +39,7 @@ TEST_F(SelectionSendToTest, NothingOrOnlySpacesSelectedLeavesTheStandardMenu) {
     for (auto [from, to] : {std::pair{0, 0}, std::pair{3, 8}}) {
         select(edit, from, to);
         std::unique_ptr<QMenu> menu(sendTo->createMenu(QPoint(1, 1)));
-        EXPECT_EQ(titles(*menu), titles(*standard));
+        EXPECT_EQ(menuTitles(*menu), menuTitles(*standard));
     }
 }
 
@@ -73,15 +50,15 @@ TEST_F(SelectionSendToTest, SendToComesFirstAndSendsTheSelectionAsSelected) {
     select(edit, 4, 26);
     std::unique_ptr<QMenu> standard(edit.createStandardContextMenu());
     std::unique_ptr<QMenu> menu(sendTo->createMenu(QPoint(1, 1)));
-    const QStringList all = titles(*menu);
+    const QStringList all = menuTitles(*menu);
     ASSERT_GE(all.size(), 2);
     EXPECT_EQ(all.mid(0, 2), (QStringList{"Send to", "—"}));
-    EXPECT_EQ(all.mid(2), titles(*standard));
+    EXPECT_EQ(all.mid(2), menuTitles(*standard));
     QMenu *submenu = menu->actions()[0]->menu();
     ASSERT_TRUE(submenu);
-    EXPECT_EQ(titles(*submenu), (QStringList{"New Note", "—", "Translate", "Proofread"}));
+    EXPECT_EQ(menuTitles(*submenu), (QStringList{"New Note", "—", "Translate", "Proofread"}));
     submenu->actions()[3]->trigger();
-    EXPECT_EQ(proofread.received.value(0).first, "  this part\nand this  ");
+    EXPECT_EQ(proofreadTarget.received.value(0).first, "  this part\nand this  ");
     submenu->actions()[0]->trigger();
     EXPECT_EQ(notes.created, QStringList{"  this part\nand this  "});
 }
@@ -104,7 +81,7 @@ TEST_F(SelectionSendToTest, ARightClickShowsTheMenuOfPlainAndLineEdits) {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         ASSERT_TRUE(menu);
         EXPECT_EQ(menu->actions().value(0)->text(), "Send to");
-        const QStringList sub = titles(*menu->actions()[0]->menu());
+        const QStringList sub = menuTitles(*menu->actions()[0]->menu());
         EXPECT_EQ(sub.contains("Translate"), target != &line);
         menu->close();
         ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget() == nullptr; }));
@@ -120,7 +97,7 @@ TEST_F(SelectionSendToTest, TheResultViewAsksForTheSameItems) {
     QMenu menu;
     menu.addAction("Copy");
     SelectionSendTo::menuProvider(handoff, WorkspaceTool::Summarize)->addItems(&menu, &view);
-    EXPECT_EQ(titles(menu), (QStringList{"Send to", "—", "Copy"}));
+    EXPECT_EQ(menuTitles(menu), (QStringList{"Send to", "—", "Copy"}));
     menu.actions()[0]->menu()->actions()[2]->trigger(); // Translate
     EXPECT_EQ(navigation.page(), WorkspacePage::tool(WorkspaceTool::Translate));
 }

@@ -1,13 +1,9 @@
 #include "workspace/sendtobutton.h"
 
-#include "core/defaults.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
+#include "handofffakes.h"
+#include "menutitles.h"
 #include "ui/button.h"
 #include "ui/environment.h"
-#include "workspace/appnavigation.h"
-#include "workspace/toolhandoff.h"
-#include "workspacefakes.h"
 
 #include <QMenu>
 
@@ -17,15 +13,8 @@ using namespace velmora;
 using namespace velmora::test;
 
 TEST(SendToButtonTest, DisabledWithoutTextAndItsMenuOtherwise) {
-    Defaults defaults{QString()};
-    FakeNotes notes;
-    AppNavigation navigation{defaults, notes};
-    FakeReadiness model;
-    FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    ToolHandoff handoff{navigation, notes, model, {}, prompts, urls, clipboard};
-    SendToButton button(handoff);
+    HandoffFakes fakes(false);
+    SendToButton button(fakes.handoff);
     EXPECT_FALSE(button.button()->isEnabled());
     EXPECT_FALSE(button.createMenu());
     EXPECT_EQ(button.button()->toolTip(), "Send to");
@@ -36,10 +25,8 @@ TEST(SendToButtonTest, DisabledWithoutTextAndItsMenuOtherwise) {
     button.setContent(text);
     EXPECT_TRUE(button.button()->isEnabled());
     std::unique_ptr<QMenu> menu(button.createMenu());
-    QStringList titles;
-    for (QAction *action : menu->actions())
-        titles.append(action->isSeparator() ? QStringLiteral("—") : action->text());
-    EXPECT_EQ(titles, (QStringList{"New Note", "—", "Translate", "Proofread", "—", "Save as File…", "Share…"}));
+    EXPECT_EQ(menuTitles(*menu),
+              (QStringList{"New Note", "—", "Translate", "Proofread", "—", "Save as File…", "Share…"}));
 
     struct Case {
         TextSize size;

@@ -1,12 +1,8 @@
 #include "workspace/sendtoitems.h"
 
-#include "core/defaults.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
-#include "workspace/appnavigation.h"
+#include "handofffakes.h"
+#include "menutitles.h"
 #include "workspace/itemcontextmenu.h"
-#include "workspace/toolhandoff.h"
-#include "workspacefakes.h"
 
 #include <QMenu>
 #include <QTranslator>
@@ -18,27 +14,7 @@ using namespace velmora::test;
 
 namespace {
 
-QStringList titles(const QMenu &menu) {
-    QStringList result;
-    for (QAction *action : menu.actions())
-        result.append(action->isSeparator() ? QStringLiteral("—") : action->text());
-    return result;
-}
-
-class SendToTest : public ::testing::Test {
-protected:
-    Defaults defaults{QString()};
-    FakeNotes notes;
-    AppNavigation navigation{defaults, notes};
-    FakeReadiness model;
-    FakeTranslate translate;
-    FakeSummarize summarize;
-    FakeProofread proofread;
-    FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    ToolHandoff handoff{navigation, notes, model, {&translate, &summarize, &proofread}, prompts, urls, clipboard};
-};
+class SendToTest : public ::testing::Test, protected HandoffFakes {};
 
 SendableText translation() {
     SendableText t;
@@ -85,20 +61,20 @@ TEST(SendableTextTest, FromEntriesAndNotes) {
 TEST_F(SendToTest, ItemsOfTheCommonSources) {
     QMenu result;
     SendToItems::addTo(&result, translation(), handoff);
-    EXPECT_EQ(titles(result), (QStringList{"New Note", "New Note with Original Text", "—", "Summarize", "Proofread",
-                                           "—", "Save as File…", "Share…"}));
+    EXPECT_EQ(menuTitles(result), (QStringList{"New Note", "New Note with Original Text", "—", "Summarize", "Proofread",
+                                               "—", "Save as File…", "Share…"}));
 
     HistoryEntry entry;
     entry.tool = "summarize";
     entry.text = "row";
     QMenu row;
     SendToItems::addTo(&row, *SendableText::fromEntry(entry, std::nullopt), handoff);
-    EXPECT_EQ(titles(row),
+    EXPECT_EQ(menuTitles(row),
               (QStringList{"New Note", "—", "Translate", "Summarize", "Proofread", "—", "Save as File…", "Share…"}));
 
     QMenu note;
     SendToItems::addTo(&note, *SendableText::fromNote("note", "note"), handoff);
-    EXPECT_EQ(titles(note), (QStringList{"Translate", "Summarize", "Proofread", "—", "Save as File…", "Share…"}));
+    EXPECT_EQ(menuTitles(note), (QStringList{"Translate", "Summarize", "Proofread", "—", "Save as File…", "Share…"}));
 }
 
 TEST_F(SendToTest, ItemsActThroughTheHandoff) {
@@ -109,7 +85,7 @@ TEST_F(SendToTest, ItemsActThroughTheHandoff) {
     EXPECT_EQ(notes.created, QStringList{QString::fromUtf8("こんにちは\n\nHello")});
     EXPECT_EQ(navigation.page(), WorkspacePage::notes());
     actions[4]->trigger(); // Proofread
-    EXPECT_EQ(proofread.received.value(0).first, "Hello");
+    EXPECT_EQ(proofreadTarget.received.value(0).first, "Hello");
     actions[6]->trigger(); // Save as File…
     EXPECT_EQ(prompts.proposed, QStringList{"Translate.txt"});
     actions[7]->trigger(); // Share…
@@ -122,19 +98,19 @@ TEST_F(SendToTest, RowMenusWithAndWithoutTextAndDelete) {
     text.text = "copied";
     QMenu both;
     ItemContextMenu::addTo(&both, text, handoff, [&] { ++deletes; });
-    EXPECT_EQ(titles(both), (QStringList{"Copy", "Send to", "—", "Delete…"}));
+    EXPECT_EQ(menuTitles(both), (QStringList{"Copy", "Send to", "—", "Delete…"}));
     both.actions()[0]->trigger();
     EXPECT_EQ(QString::fromUtf8(clipboard.paste().value_or(QByteArray())), "copied");
     both.actions()[3]->trigger();
     EXPECT_EQ(deletes, 1);
-    EXPECT_EQ(titles(*both.actions()[1]->menu()).first(), "New Note");
+    EXPECT_EQ(menuTitles(*both.actions()[1]->menu()).first(), "New Note");
 
     QMenu onlyDelete;
     ItemContextMenu::addTo(&onlyDelete, std::nullopt, handoff, [&] { ++deletes; });
-    EXPECT_EQ(titles(onlyDelete), QStringList{"Delete…"});
+    EXPECT_EQ(menuTitles(onlyDelete), QStringList{"Delete…"});
     QMenu noDelete;
     ItemContextMenu::addTo(&noDelete, text, handoff);
-    EXPECT_EQ(titles(noDelete), (QStringList{"Copy", "Send to"}));
+    EXPECT_EQ(menuTitles(noDelete), (QStringList{"Copy", "Send to"}));
     QMenu nothing;
     ItemContextMenu::addTo(&nothing, std::nullopt, handoff);
     EXPECT_TRUE(nothing.actions().isEmpty());
@@ -147,7 +123,7 @@ TEST_F(SendToTest, TheNextMenuFollowsTheInterfaceLanguage) {
     QMenu menu;
     SendToItems::addTo(&menu, translation(), handoff);
     QCoreApplication::removeTranslator(&japanese);
-    EXPECT_EQ(titles(menu), (QStringList{QString::fromUtf8("新規メモ"), QString::fromUtf8("原文付きの新規メモ"), "—",
-                                         QString::fromUtf8("要約"), QString::fromUtf8("校正"), "—",
-                                         QString::fromUtf8("ファイルとして保存…"), QString::fromUtf8("共有…")}));
+    EXPECT_EQ(menuTitles(menu), (QStringList{QString::fromUtf8("新規メモ"), QString::fromUtf8("原文付きの新規メモ"),
+                                             "—", QString::fromUtf8("要約"), QString::fromUtf8("校正"), "—",
+                                             QString::fromUtf8("ファイルとして保存…"), QString::fromUtf8("共有…")}));
 }

@@ -1,6 +1,7 @@
 #include "workspace/sidebar.h"
 
 #include "core/defaults.h"
+#include "menutitles.h"
 #include "support/testsupport.h"
 #include "ui/badge.h"
 #include "ui/environment.h"
@@ -31,13 +32,6 @@ SidebarItem pinned(WorkspaceTool tool) {
 }
 SidebarItem inGroup(WorkspaceTool tool) {
     return {WorkspacePage::tool(tool), false};
-}
-
-QStringList titles(const QMenu &menu) {
-    QStringList result;
-    for (QAction *action : menu.actions())
-        result.append(action->isSeparator() ? QStringLiteral("—") : action->text());
-    return result;
 }
 
 class SidebarTest : public ::testing::Test {
@@ -136,11 +130,11 @@ TEST_F(SidebarTest, HeadersCollapseGroupsInEverySidebar) {
 TEST_F(SidebarTest, RowMenusHoldThePinItems) {
     show();
     std::unique_ptr<QMenu> pinnedMenu(sidebar->row(pinned(WorkspaceTool::Translate))->createMenu());
-    EXPECT_EQ(titles(*pinnedMenu), (QStringList{"Move Up", "Move Down", "—", "Unpin"}));
+    EXPECT_EQ(menuTitles(*pinnedMenu), (QStringList{"Move Up", "Move Down", "—", "Unpin"}));
     std::unique_ptr<QMenu> groupMenu(sidebar->row(inGroup(WorkspaceTool::Redact))->createMenu());
-    EXPECT_EQ(titles(*groupMenu), QStringList{"Pin"});
+    EXPECT_EQ(menuTitles(*groupMenu), QStringList{"Pin"});
     std::unique_ptr<QMenu> pinnedInGroup(sidebar->row(inGroup(WorkspaceTool::Translate))->createMenu());
-    EXPECT_EQ(titles(*pinnedInGroup), QStringList{"Unpin"});
+    EXPECT_EQ(menuTitles(*pinnedInGroup), QStringList{"Unpin"});
     EXPECT_FALSE(sidebar->row({WorkspacePage::home(), false})->createMenu());
     EXPECT_FALSE(sidebar->settingsRow()->createMenu());
 

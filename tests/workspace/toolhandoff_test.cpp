@@ -1,12 +1,8 @@
 #include "workspace/toolhandoff.h"
 
-#include "core/defaults.h"
 #include "core/log.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
+#include "handofffakes.h"
 #include "support/testsupport.h"
-#include "workspace/appnavigation.h"
-#include "workspacefakes.h"
 
 #include <QMenu>
 #include <QSignalSpy>
@@ -20,19 +16,8 @@ using namespace velmora::test;
 
 namespace {
 
-class ToolHandoffTest : public ::testing::Test {
+class ToolHandoffTest : public ::testing::Test, protected HandoffFakes {
 protected:
-    Defaults defaults{QString()};
-    FakeNotes notes;
-    AppNavigation navigation{defaults, notes};
-    FakeReadiness model;
-    FakeTranslate translate;
-    FakeSummarize summarize;
-    FakeProofread proofread;
-    FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    ToolHandoff handoff{navigation, notes, model, {&translate, &summarize, &proofread}, prompts, urls, clipboard};
     LogCapture log;
 };
 
@@ -42,16 +27,16 @@ TEST_F(ToolHandoffTest, SendingOpensThePageHandsTheTextAndLogs) {
     handoff.send("  hello  ", WorkspaceTool::Proofread);
     EXPECT_EQ(navigation.page(), WorkspacePage::tool(WorkspaceTool::Proofread));
     EXPECT_FALSE(navigation.fromPinned());
-    ASSERT_EQ(proofread.received.size(), 1);
-    EXPECT_EQ(proofread.received[0], std::make_pair(QString("  hello  "), true));
+    ASSERT_EQ(proofreadTarget.received.size(), 1);
+    EXPECT_EQ(proofreadTarget.received[0], std::make_pair(QString("  hello  "), true));
     EXPECT_TRUE(log.contains("app", LogLevel::Default, "Sent text to proofread"));
 
     QSignalSpy delivered(&handoff, &ToolHandoff::delivered);
-    model.ready = false; // the page still opens and gets the text, without a run
+    textModel.ready = false; // the page still opens and gets the text, without a run
     handoff.send("bonjour", WorkspaceTool::Translate);
     EXPECT_EQ(navigation.page(), WorkspacePage::tool(WorkspaceTool::Translate));
     ASSERT_TRUE(waitUntil([&] { return delivered.count() == 1; }));
-    EXPECT_EQ(translate.received.value(0), std::make_pair(QString("bonjour"), false));
+    EXPECT_EQ(translateTarget.received.value(0), std::make_pair(QString("bonjour"), false));
     EXPECT_TRUE(log.contains("app", "Sent text to translate"));
 }
 
@@ -67,24 +52,24 @@ TEST_F(ToolHandoffTest, OnlyTheThreeWritingToolsReceiveText) {
 
 TEST_F(ToolHandoffTest, SummarizeWaitsForTheRunningSummaryToEnd) {
     QSignalSpy delivered(&handoff, &ToolHandoff::delivered);
-    summarize.beginRun();
+    summarizeTarget.beginRun();
     handoff.send("new text", WorkspaceTool::Summarize);
     // Logged before the session has the text, which waits for the cancelled run to end.
     EXPECT_TRUE(log.contains("app", "Sent text to summarize"));
-    EXPECT_EQ(summarize.calls, QStringList{"cancel"});
-    EXPECT_EQ(summarize.result, "old result");
-    summarize.endRun();
+    EXPECT_EQ(summarizeTarget.calls, QStringList{"cancel"});
+    EXPECT_EQ(summarizeTarget.result, "old result");
+    summarizeTarget.endRun();
     ASSERT_TRUE(waitUntil([&] { return delivered.count() == 1; }));
-    EXPECT_EQ(summarize.calls, (QStringList{"cancel", "flush", "text:new text", "result:", "reset", "start"}));
+    EXPECT_EQ(summarizeTarget.calls, (QStringList{"cancel", "flush", "text:new text", "result:", "reset", "start"}));
 }
 
 TEST_F(ToolHandoffTest, ARunningStateWithoutARunDoesNotHangTheHandoff) {
     QSignalSpy delivered(&handoff, &ToolHandoff::delivered);
-    summarize.running = true; // the "running" preview state: no run task to wait for
-    model.ready = false;
+    summarizeTarget.running = true; // the "running" preview state: no run task to wait for
+    textModel.ready = false;
     handoff.send("text", WorkspaceTool::Summarize);
     ASSERT_TRUE(waitUntil([&] { return delivered.count() == 1; }, std::chrono::seconds(5)));
-    EXPECT_EQ(summarize.calls, (QStringList{"cancel", "flush", "text:text", "result:", "reset"}));
+    EXPECT_EQ(summarizeTarget.calls, (QStringList{"cancel", "flush", "text:text", "result:", "reset"}));
 }
 
 TEST_F(ToolHandoffTest, NewNotesOpenTheNoteOrChangeNothing) {

@@ -1,16 +1,11 @@
 #include "tools/translate/translateentrysections.h"
 
-#include "core/defaults.h"
 #include "dictation/wordcount.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
 #include "tools/translate/translatemeasurements.h"
 #include "ui/copybutton.h"
 #include "ui/styledlabel.h"
-#include "workspace/appnavigation.h"
+#include "workspace/handofffakes.h"
 #include "workspace/sendtobutton.h"
-#include "workspace/toolhandoff.h"
-#include "workspace/workspacefakes.h"
 
 #include "support/testsupport.h"
 
@@ -44,8 +39,10 @@ QString measurementsWithTone(TranslateTone tone) {
     return measurements.encoded();
 }
 
-class TranslateEntrySectionsTest : public ::testing::Test {
+class TranslateEntrySectionsTest : public ::testing::Test, protected HandoffFakes {
 protected:
+    TranslateEntrySectionsTest() : HandoffFakes(false) {}
+
     HistoryEntryDetail detail(QList<LibraryArtifact> artifacts, std::optional<ActivityEvent::Outcome> outcome,
                               std::optional<QString> measurements) {
         HistoryEntryDetail d;
@@ -56,15 +53,6 @@ protected:
         d.measurements = std::move(measurements);
         return d;
     }
-
-    Defaults defaults{QString()};
-    FakeNotes notes;
-    AppNavigation navigation{defaults, notes};
-    FakeReadiness model;
-    FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    ToolHandoff handoff{navigation, notes, model, {}, prompts, urls, clipboard};
 };
 
 } // namespace

@@ -3,19 +3,15 @@
 // ("-narrow"), as PNGs in the folder given as the first argument. Not a test: a person looks at
 // the pictures.
 
-#include "core/defaults.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
 #include "tools/translate/translatemodelreadiness.h"
 #include "tools/translate/translatesession.h"
 #include "tools/translate/translateview.h"
 #include "ui/environment.h"
-#include "workspace/appnavigation.h"
+#include "workspace/handofffakes.h"
 #include "workspace/pinnedtools.h"
 #include "workspace/recentcardfactory.h"
-#include "workspace/toolhandoff.h"
 #include "workspace/workspacefakes.h"
 #include "workspace/workspaceview.h"
 
@@ -58,12 +54,6 @@ int main(int argc, char **argv) {
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
 
-    Defaults defaults{QString()};
-    test::FakeNotes notes;
-    test::FakeReadiness handoffModel;
-    test::FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
     LLMServer server(QStringLiteral("/nonexistent/llm-server"));
     LLMRuntime llm(
         server, [] { return std::nullopt; }, [] { return std::nullopt; });
@@ -91,9 +81,8 @@ int main(int argc, char **argv) {
         for (TextSize size : {TextSize::Standard, TextSize::Largest}) {
             for (const bool narrow : {false, true}) {
                 for (const QString &state : states) {
-                    AppNavigation navigation(defaults, notes);
-                    PinnedTools pins(defaults);
-                    ToolHandoff handoff(navigation, notes, handoffModel, {}, prompts, urls, clipboard);
+                    test::HandoffFakes fakes(false);
+                    PinnedTools pins(fakes.defaults);
                     const std::optional<QString> preview =
                         state == u"empty" ? std::nullopt : std::optional<QString>(state);
                     TranslateSession::Dependencies deps;
@@ -107,9 +96,9 @@ int main(int argc, char **argv) {
                     TranslateView::Services services;
                     services.session = &session;
                     services.model = &model;
-                    services.workspace.navigation = &navigation;
+                    services.workspace.navigation = &fakes.navigation;
                     services.workspace.pins = &pins;
-                    services.handoff = &handoff;
+                    services.handoff = &fakes.handoff;
                     services.workspace.recent = &history;
                     services.workspace.cards = &cards;
                     QWidget window;

@@ -6,19 +6,16 @@
 
 #include "translatefixture.h"
 
-#include "core/defaults.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
 #include "tools/translate/translatemodelreadiness.h"
-#include "workspace/appnavigation.h"
+#include "workspace/handofffakes.h"
 #include "workspace/pinnedtools.h"
-#include "workspace/toolhandoff.h"
-#include "workspace/workspacefakes.h"
 
 namespace velmora::test {
 
-class TranslatePageTest : public TranslateTest {
+class TranslatePageTest : public TranslateTest, protected HandoffFakes {
 protected:
+    TranslatePageTest() : HandoffFakes(false) {}
+
     // The readiness the page sees; built at first use with the test's preview state.
     TranslateModelReadiness &model() {
         if (!m_model) {
@@ -45,15 +42,7 @@ protected:
         TranslateTest::TearDown();
     }
 
-    Defaults defaults{QString()};
-    FakeNotes notes;
-    AppNavigation navigation{defaults, notes};
     PinnedTools pins{defaults};
-    FakeReadiness handoffModel;
-    FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    ToolHandoff handoff{navigation, notes, handoffModel, {}, prompts, urls, clipboard};
     ModelStore::State modelState{ModelStore::State::Kind::Ready};
     bool modelFiles = true;
     int filesAsked = 0;
