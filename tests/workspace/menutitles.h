@@ -24,4 +24,13 @@ inline QStringList visibleMenuTitles(const QMenu &menu) {
     return result;
 }
 
+// The menu's item with this title, or null.
+inline QAction *menuItemTitled(const QMenu &menu, const QString &title) {
+    for (QAction *action : menu.actions()) {
+        if (action->text() == title)
+            return action;
+    }
+    return nullptr;
+}
+
 } // namespace velmora::test

@@ -1,6 +1,7 @@
 #include "tools/translate/languagemenu.h"
 
 #include "ui/environment.h"
+#include "workspace/menutitles.h"
 
 #include <QMenu>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 #include <memory>
 
 using namespace velmora;
+using namespace velmora::test;
 
 namespace {
 
@@ -27,13 +29,6 @@ QList<Item> itemsOf(QMenu &menu) {
     return items;
 }
 
-QAction *itemTitled(QMenu &menu, const QString &title) {
-    for (QAction *action : menu.actions())
-        if (action->text() == title)
-            return action;
-    return nullptr;
-}
-
 } // namespace
 
 TEST(LanguageMenuTest, TheSourceMenuOffersDetectionFirstAndReportsPicksWithoutCheckingThem) {
@@ -44,15 +39,15 @@ TEST(LanguageMenuTest, TheSourceMenuOffersDetectionFirstAndReportsPicksWithoutCh
                                             {"", false, true},
                                             {QString::fromUtf8("日本語"), false, false},
                                             {"English", false, false}}));
-    itemTitled(*shown, "English")->trigger();
+    menuItemTitled(*shown, "English")->trigger();
     ASSERT_EQ(picked.size(), 1);
     EXPECT_EQ(picked.at(0).at(0).value<std::optional<TranslateLanguage>>(), TranslateLanguage::English);
     // The caller owns the selection: nothing moved until it sets one.
     EXPECT_EQ(menu.selection(), std::nullopt);
     std::unique_ptr<QMenu> again(menu.createMenu());
-    EXPECT_TRUE(itemTitled(*again, "Detect language")->isChecked());
+    EXPECT_TRUE(menuItemTitled(*again, "Detect language")->isChecked());
 
-    itemTitled(*again, "Detect language")->trigger();
+    menuItemTitled(*again, "Detect language")->trigger();
     ASSERT_EQ(picked.size(), 2);
     EXPECT_EQ(picked.at(1).at(0).value<std::optional<TranslateLanguage>>(), std::nullopt);
 }
@@ -63,8 +58,8 @@ TEST(LanguageMenuTest, TheTargetMenuHasTheTwoLanguagesAndPickingTheCheckedOneRep
     QSignalSpy picked(&menu, &LanguageMenu::selected);
     std::unique_ptr<QMenu> shown(menu.createMenu());
     EXPECT_EQ(itemsOf(*shown), (QList<Item>{{QString::fromUtf8("日本語"), true, false}, {"English", false, false}}));
-    itemTitled(*shown, QString::fromUtf8("日本語"))->trigger();
-    itemTitled(*shown, QString::fromUtf8("日本語"))->trigger();
+    menuItemTitled(*shown, QString::fromUtf8("日本語"))->trigger();
+    menuItemTitled(*shown, QString::fromUtf8("日本語"))->trigger();
     ASSERT_EQ(picked.size(), 2);
     EXPECT_EQ(picked.at(1).at(0).value<std::optional<TranslateLanguage>>(), TranslateLanguage::Japanese);
 }

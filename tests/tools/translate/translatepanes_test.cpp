@@ -11,6 +11,7 @@
 #include "ui/resulttextview.h"
 #include "ui/styledlabel.h"
 #include "ui/workspacepane.h"
+#include "workspace/menutitles.h"
 #include "workspace/sendtobutton.h"
 
 #include <QApplication>
@@ -26,13 +27,6 @@ using namespace velmora::test;
 namespace {
 
 const QString kJapanese = QStringLiteral("今日は晴れています。");
-
-QAction *itemTitled(QMenu &menu, const QString &title) {
-    for (QAction *action : menu.actions())
-        if (action->text() == title)
-            return action;
-    return nullptr;
-}
 
 } // namespace
 
@@ -218,7 +212,7 @@ TEST_F(TranslatePanesTest, PickingTheTargetAsSourceSwapsAndTheMenusFollowTheSess
     TranslatePanes &p = panes();
     session().setText(kJapanese);
     std::unique_ptr<QMenu> source(p.sourceMenu()->createMenu());
-    itemTitled(*source, "English")->trigger();
+    menuItemTitled(*source, "English")->trigger();
     EXPECT_EQ(session().chosenSource(), TranslateLanguage::English);
     EXPECT_EQ(session().target(), TranslateLanguage::Japanese);
     EXPECT_EQ(p.sourceMenu()->title(), "English");
@@ -227,16 +221,16 @@ TEST_F(TranslatePanesTest, PickingTheTargetAsSourceSwapsAndTheMenusFollowTheSess
 
     // Back to detection.
     std::unique_ptr<QMenu> again(p.sourceMenu()->createMenu());
-    itemTitled(*again, "Detect language")->trigger();
+    menuItemTitled(*again, "Detect language")->trigger();
     EXPECT_EQ(session().chosenSource(), std::nullopt);
     EXPECT_EQ(p.sourceMenu()->title(), QString::fromUtf8("日本語 (detected)"));
     EXPECT_EQ(session().target(), TranslateLanguage::English);
 
     // The target menu: the other language; the chosen source then changes places.
     std::unique_ptr<QMenu> source2(p.sourceMenu()->createMenu());
-    itemTitled(*source2, QString::fromUtf8("日本語"))->trigger();
+    menuItemTitled(*source2, QString::fromUtf8("日本語"))->trigger();
     std::unique_ptr<QMenu> target(p.targetMenu()->createMenu());
-    itemTitled(*target, QString::fromUtf8("日本語"))->trigger();
+    menuItemTitled(*target, QString::fromUtf8("日本語"))->trigger();
     EXPECT_EQ(session().target(), TranslateLanguage::Japanese);
     EXPECT_EQ(session().chosenSource(), TranslateLanguage::English);
 }
