@@ -20,10 +20,7 @@ public:
         test::waitUntil([&] { return QFile::exists(urlFile); });
         m_url = QString::fromUtf8(test::readFile(urlFile)).trimmed();
     }
-    ~Hub() {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
+    ~Hub() { test::endProcess(m_process); }
     const QString &url() const { return m_url; }
 
 private:

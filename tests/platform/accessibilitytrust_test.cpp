@@ -1,43 +1,10 @@
 #include "platform/accessibilitytrust.h"
 #include "support/testsupport.h"
-
-#include <QProcess>
-#include <QStandardPaths>
+#include "xvfbserver.h"
 
 using namespace velmora;
 
 namespace {
-
-// A private X server for one test, on the display number it picks itself.
-class Xvfb {
-public:
-    explicit Xvfb(const QStringList &extra) {
-        m_process.setProgram(QStandardPaths::findExecutable(QStringLiteral("Xvfb")));
-        m_process.setArguments(QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                           QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                           QStringLiteral("-noreset")} +
-                               extra);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return;
-        QByteArray out;
-        while (!out.contains('\n') && m_process.waitForReadyRead(10000))
-            out += m_process.readAllStandardOutput();
-        if (out.contains('\n'))
-            m_display = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
-    }
-    ~Xvfb() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(2000);
-    }
-    const QString &display() const { return m_display; }
-
-private:
-    QProcess m_process;
-    QString m_display;
-};
 
 struct TrustCase {
     const char *name;
@@ -52,9 +19,9 @@ class X11TrustTest : public ::testing::TestWithParam<TrustCase> {};
 
 // Trusted means a display that offers XTest, through which keys are sent.
 TEST_P(X11TrustTest, TrustedOnlyWithXTest) {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+    if (!test::XvfbServer::isInstalled())
         GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server(GetParam().serverArguments);
+    test::XvfbServer server(GetParam().serverArguments);
     ASSERT_FALSE(server.display().isEmpty()) << "the X server did not start";
     X11AccessibilityTrust trust(server.display());
     EXPECT_EQ(trust.isTrusted(false), GetParam().expected);

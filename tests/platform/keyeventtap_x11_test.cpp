@@ -10,8 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "x11testclient.h"
-#include "xvfbserver.h"
+#include "x11clienttest.h"
 
 using namespace velmora;
 using namespace velmora::test;
@@ -40,30 +39,18 @@ private:
     std::vector<KeyTapEvent> m_events;
 };
 
-class KeyTapX11Test : public ::testing::Test {
+class KeyTapX11Test : public X11ClientTest {
 protected:
     void SetUp() override {
-        if (!XvfbServer::isInstalled())
-            GTEST_SKIP() << "Xvfb is not installed";
-        ASSERT_FALSE(server.display().isEmpty());
-        client = std::make_unique<X11TestClient>(server.display());
-        ASSERT_TRUE(*client);
-        client->takeFocus();
+        X11ClientTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         taps = std::make_unique<X11KeyEventTaps>(server.display());
         rightCtrl = client->keyCode(XK_Control_R);
         escape = client->keyCode(XK_Escape);
         shift = client->keyCode(XK_Shift_L);
     }
 
-    // A key typed after the others: once it reached the focused window, the server has passed
-    // on everything typed before it.
-    void marker(const QString &name = QStringLiteral("m")) {
-        client->tap(client->keyCode(XStringToKeysym(name.toLatin1().constData())));
-        ASSERT_TRUE(client->waitForKey(name));
-    }
-
-    XvfbServer server;
-    std::unique_ptr<X11TestClient> client;
     std::unique_ptr<X11KeyEventTaps> taps;
     unsigned rightCtrl = 0, escape = 0, shift = 0;
 };

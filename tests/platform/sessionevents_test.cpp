@@ -21,20 +21,12 @@ public:
         m_process.setProgram(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")));
         m_process.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                                 QStringLiteral("--print-address=1")});
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return;
-        QByteArray out;
-        while (!out.contains('\n') && m_process.waitForReadyRead(10000))
-            out += m_process.readAllStandardOutput();
-        m_address = QString::fromUtf8(out.trimmed());
+        m_address = test::startAndReadFirstLine(m_process);
     }
     ~PrivateBus() {
         for (const QString &c : m_connections)
             QDBusConnection::disconnectFromBus(c);
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
+        test::endProcess(m_process);
     }
     QDBusConnection connect(const QString &who) {
         const QString name = m_name + QLatin1Char('-') + who;

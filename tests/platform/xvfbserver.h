@@ -3,6 +3,8 @@
 // A private X server for the X11 tests, on a display number it picks itself. The X11 tests of
 // higher layers use it too.
 
+#include "support/testsupport.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -24,23 +26,11 @@ public:
                                            QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"),
                                            QStringLiteral("640x480x24")} +
                                extra);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return;
-        QByteArray out;
-        while (!out.contains('\n') && m_process.waitForReadyRead(10000))
-            out += m_process.readAllStandardOutput();
-        if (out.contains('\n'))
-            m_display = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
+        const QString number = startAndReadFirstLine(m_process);
+        if (!number.isEmpty())
+            m_display = QLatin1Char(':') + number;
     }
-    ~XvfbServer() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(2000);
-    }
+    ~XvfbServer() { endProcess(m_process); }
     XvfbServer(const XvfbServer &) = delete;
     XvfbServer &operator=(const XvfbServer &) = delete;
 

@@ -67,6 +67,27 @@ void spin(std::chrono::milliseconds duration) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+QString startAndReadFirstLine(QProcess &process) {
+    process.start();
+    if (!process.waitForStarted(5000))
+        return {};
+    QByteArray out;
+    while (!out.contains('\n') && process.waitForReadyRead(10000))
+        out += process.readAllStandardOutput();
+    if (!out.contains('\n'))
+        return {};
+    return QString::fromUtf8(out.left(out.indexOf('\n')).trimmed());
+}
+
+void endProcess(QProcess &process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(2000);
+}
+
 void writeFile(const QString &path, const QByteArray &bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);

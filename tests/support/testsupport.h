@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QObject>
 #include <QPointer>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -112,6 +113,13 @@ void spin(std::chrono::milliseconds duration);
 // Writes bytes to a file, creating parent folders.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+
+// Starts a server program that announces itself (its display, its address) in the first line it
+// prints, and returns that line, trimmed; empty when it did not start or printed no whole line
+// within 10 s.
+QString startAndReadFirstLine(QProcess &process);
+// Ends a program the test started: SIGTERM, and SIGKILL when it has not gone within 5 s.
+void endProcess(QProcess &process);
 
 // The path of a helper program built by this project (tests find them through
 // VELMORA_HELPERS_DIR).
