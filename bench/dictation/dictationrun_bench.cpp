@@ -17,6 +17,7 @@
 #include "library/library.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
+#include "llm/standinserver.h"
 #include "platform/accessibilitytrust.h"
 #include "platform/audiooutputcontrol.h"
 #include "platform/clipboard.h"
@@ -100,9 +101,7 @@ int main(int argc, char **argv) {
     QTemporaryDir home;
     const QString speechModel = home.filePath(QStringLiteral("speech.model"));
     writeFile(speechModel, QJsonDocument(QJsonObject{{"text", "hello there"}}).toJson());
-    writeFile(home.filePath(QStringLiteral("writer.model")),
-              QJsonDocument(QJsonObject{{"reply", "Hello there."}}).toJson());
-    writeFile(home.filePath(QStringLiteral("draft.model")), "draft");
+    const test::StandIn writer(QJsonObject{{"reply", "Hello there."}}, test::StandIn::Recording::Off);
 
     auto library = Library::open(home.filePath(QStringLiteral("Library")));
     auto history = std::make_shared<RecordingHistory<DictationMeasurements>>(QStringLiteral("dictation"), library,
@@ -137,13 +136,8 @@ int main(int argc, char **argv) {
     LLMServerTimings serverTimings;
     serverTimings.loadTimeout = std::chrono::seconds(30);
     LLMServer server(helpers + QLatin1Char('/') + QLatin1String(LLMServer::kExecutableName), serverTimings);
-    LLMRuntime runtime(
-        server,
-        [&]() -> std::optional<QStringList> {
-            return QStringList{home.filePath(QStringLiteral("writer.model")),
-                               home.filePath(QStringLiteral("draft.model"))};
-        },
-        [] { return std::nullopt; });
+    const std::unique_ptr<LLMRuntime> owned = test::standInRuntime(server, writer, [] { return true; });
+    LLMRuntime &runtime = *owned;
 
     FakeClipboard board;
     board.setForeign({{QStringLiteral("text/plain"), "earlier"}});

@@ -7,17 +7,15 @@
 #include "core/promise.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
+#include "llm/standinserver.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <csignal>
@@ -110,26 +108,17 @@ double percentile(std::vector<double> v, double p) {
 }
 
 QCoro::Task<int> bench(QString helper) {
-    QTemporaryDir dir;
-    const QString model = dir.path() + QStringLiteral("/writer.model");
-    const QString draft = dir.path() + QStringLiteral("/draft.model");
-    QFile(draft).open(QIODevice::WriteOnly);
+    test::StandIn standIn({}, test::StandIn::Recording::Off);
     auto writeScript = [&](int pieces) {
         QJsonArray tokens;
         for (int i = 0; i < pieces; ++i)
             tokens.append(QStringLiteral("tok%1 ").arg(i % 10));
-        QFile f(model);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(QJsonDocument(QJsonObject{{QStringLiteral("tokens"), tokens}}).toJson());
+        standIn.setScript(QJsonObject{{QStringLiteral("tokens"), tokens}});
     };
 
     LLMServer server(helper);
-    LLMRuntime runtime(
-        server,
-        [&] {
-            return std::optional<QStringList>(QStringList{model, draft});
-        },
-        [] { return std::optional<double>(); });
+    const std::unique_ptr<LLMRuntime> owned = test::standInRuntime(server, standIn, [] { return true; });
+    LLMRuntime &runtime = *owned;
     QNetworkAccessManager network;
     network.setProxy(QNetworkProxy::NoProxy);
 

@@ -12,6 +12,7 @@
 #include "library/library.h"
 #include "llm/llmruntime.h"
 #include "llm/llmserver.h"
+#include "llm/standinserver.h"
 #include "tools/translate/translatemodelreadiness.h"
 #include "tools/translate/translatepanes.h"
 #include "tools/translate/translatesession.h"
@@ -22,9 +23,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -122,24 +121,13 @@ int main(int argc, char **argv) {
         helper = QString::fromLocal8Bit(argv[1]);
 
     QTemporaryDir dir;
-    const QString model = dir.path() + QStringLiteral("/writer.model");
-    const QString draft = dir.path() + QStringLiteral("/draft.model");
-    QFile(draft).open(QIODevice::WriteOnly);
-    {
-        QFile script(model);
-        script.open(QIODevice::WriteOnly);
-        script.write(
-            QJsonDocument(QJsonObject{{QStringLiteral("tokens"), QJsonArray{"Dear ", "Tanaka-san, ", "thank ", "you."}},
-                                      {QStringLiteral("tokenDelayMs"), 20}})
-                .toJson());
-    }
+    const test::StandIn standIn(
+        QJsonObject{{QStringLiteral("tokens"), QJsonArray{"Dear ", "Tanaka-san, ", "thank ", "you."}},
+                    {QStringLiteral("tokenDelayMs"), 20}},
+        test::StandIn::Recording::Off);
     LLMServer server(helper);
-    LLMRuntime runtime(
-        server,
-        [&] {
-            return std::optional<QStringList>(QStringList{model, draft});
-        },
-        [] { return std::optional<double>(); });
+    const std::unique_ptr<LLMRuntime> owned = test::standInRuntime(server, standIn, [] { return true; });
+    LLMRuntime &runtime = *owned;
 
     test::HandoffFakes fakes(false);
     PinnedTools pins(fakes.defaults);
@@ -155,7 +143,7 @@ int main(int argc, char **argv) {
     }(&session, library, &attached);
     waitFor([&] { return attached; });
     TranslateModelReadiness readiness({[] { return ModelStore::State(ModelStore::State::Kind::Ready); },
-                                       [&]() -> std::optional<QStringList> { return QStringList{model}; }},
+                                       [&]() -> std::optional<QStringList> { return QStringList{standIn.model()}; }},
                                       std::nullopt);
     TranslateView::Services services;
     services.session = &session;

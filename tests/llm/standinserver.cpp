@@ -8,15 +8,16 @@
 
 namespace velmora::test {
 
-StandIn::StandIn(QJsonObject script)
+StandIn::StandIn(QJsonObject script, Recording recording)
     : m_model(m_dir.path() + QStringLiteral("/writer.model")), m_draft(m_dir.path() + QStringLiteral("/draft.model")),
-      m_record(m_dir.path() + QStringLiteral("/record")) {
+      m_record(m_dir.path() + QStringLiteral("/record")), m_recording(recording) {
     writeFile(m_draft, "draft");
     setScript(std::move(script));
 }
 
 void StandIn::setScript(QJsonObject script) {
-    script.insert(QStringLiteral("recordTo"), m_record);
+    if (m_recording == Recording::On)
+        script.insert(QStringLiteral("recordTo"), m_record);
     writeFile(m_model, QJsonDocument(script).toJson());
 }
 

@@ -23,7 +23,10 @@ namespace velmora::test {
 // stand-in recorded of its launches and requests.
 class StandIn {
 public:
-    explicit StandIn(QJsonObject script = {});
+    // Off for benchmarks: writing down every streamed piece would be measured too.
+    enum class Recording { On, Off };
+
+    explicit StandIn(QJsonObject script = {}, Recording recording = Recording::On);
 
     const QString &model() const { return m_model; }
     const QString &draft() const { return m_draft; }
@@ -47,6 +50,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_model, m_draft, m_record;
+    Recording m_recording;
 };
 
 // Short timings so every path of the supervisor runs quickly.
