@@ -14,6 +14,14 @@ std::optional<LibraryArtifact> StoredRun::artifact(LibraryArtifact::Role role) c
     return found;
 }
 
+std::optional<LibraryArtifact> StoredRun::audio() const {
+    std::optional<LibraryArtifact> found;
+    for (const LibraryArtifact &a : artifacts)
+        if (a.kind == LibraryArtifact::Kind::Audio)
+            found = a;
+    return found;
+}
+
 std::optional<QString> StoredRun::output() const {
     const std::optional<LibraryArtifact> a = artifact(LibraryArtifact::Role::Output);
     return a ? a->text : std::nullopt;

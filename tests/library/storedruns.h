@@ -21,6 +21,8 @@ struct StoredRun {
 
     // The newest text artifact in the role.
     std::optional<LibraryArtifact> artifact(LibraryArtifact::Role role) const;
+    // The newest audio artifact.
+    std::optional<LibraryArtifact> audio() const;
     std::optional<QString> output() const;
     // Of the newest attempt.
     std::optional<ActivityEvent::Outcome> outcome() const;

@@ -1,9 +1,10 @@
 #pragma once
 
 // Shared pieces of the recording tests: a real Library in the test's temporary home, a
-// measurements type, and readers of what History holds.
+// measurements type, and what History holds (read through library/storedruns.h).
 
 #include "library/library.h"
+#include "library/storedruns.h"
 #include "speech/recordinghistory.h"
 
 #include "support/testsupport.h"
@@ -34,31 +35,6 @@ struct TestMeasurements {
 };
 
 using TestHistory = RecordingHistory<TestMeasurements>;
-
-struct TaskRows {
-    std::optional<LibraryTask> task;
-    QList<LibraryArtifact> artifacts;
-    QList<ActivityEvent> events;
-
-    std::optional<LibraryArtifact> audio() const {
-        for (const auto &a : artifacts)
-            if (a.kind == LibraryArtifact::Kind::Audio)
-                return a;
-        return std::nullopt;
-    }
-    std::optional<LibraryArtifact> output() const {
-        for (const auto &a : artifacts)
-            if (a.role == LibraryArtifact::Role::Output && a.kind == LibraryArtifact::Kind::Text)
-                return a;
-        return std::nullopt;
-    }
-};
-
-inline TaskRows readTask(Library &library, const QUuid &id) {
-    return run(library.read([id](SQLite::Database &db) {
-        return TaskRows{LibraryTask::fetch(db, id), LibraryArtifact::fetchAll(db, id), ActivityEvent::fetchAll(db, id)};
-    }));
-}
 
 // Runs SQL on the Library's connection (to inject faults with triggers).
 inline void execSql(Library &library, const QString &sql) {

@@ -77,10 +77,10 @@ TEST_F(RecordingRecoveryTest, ClosesEveryActiveRunOfItsToolAsInterrupted) {
         {failing, QStringLiteral(".f32"), QStringLiteral(R"({"audioSeconds":0.05})")},
     };
     for (const Expect &e : expectations) {
-        const TaskRows rows = readTask(*library, e.id);
+        const StoredRun rows = storedRun(*library, e.id);
         const std::string name = uuidString(e.id).toStdString();
         EXPECT_EQ(rows.task->status, LibraryTask::Status::Failed) << name;
-        EXPECT_FALSE(rows.output()) << name;
+        EXPECT_FALSE(rows.artifact(LibraryArtifact::Role::Output)) << name;
         ASSERT_EQ(rows.events.size(), 1) << name;
         EXPECT_EQ(rows.events.first().outcome, ActivityEvent::Outcome::Interrupted) << name;
         EXPECT_EQ(rows.events.first().attemptId, e.id) << name;
@@ -95,20 +95,20 @@ TEST_F(RecordingRecoveryTest, ClosesEveryActiveRunOfItsToolAsInterrupted) {
             EXPECT_EQ(assetsOf(e.id).size(), 1) << name;
         }
     }
-    EXPECT_EQ(decodeAudio(library->root() + QLatin1Char('/') + *readTask(*library, converts).audio()->filePath)
+    EXPECT_EQ(decodeAudio(library->root() + QLatin1Char('/') + *storedRun(*library, converts).audio()->filePath)
                   .samples.size(),
               1600u);
-    EXPECT_EQ(QFileInfo(library->root() + QLatin1Char('/') + *readTask(*library, failing).audio()->filePath).size(),
+    EXPECT_EQ(QFileInfo(library->root() + QLatin1Char('/') + *storedRun(*library, failing).audio()->filePath).size(),
               800 * 4 + 2);
     EXPECT_EQ(capture.messages(QStringLiteral("library")),
               QStringList{QStringLiteral("Recording audio conversion failed: Velmora.RecordingAudioArchiveError 1")});
 
     // Another tool's run is left to that tool's recovery.
-    EXPECT_EQ(readTask(*library, other).task->status, LibraryTask::Status::Active);
+    EXPECT_EQ(storedRun(*library, other).task->status, LibraryTask::Status::Active);
     EXPECT_TRUE(QFileInfo::exists(voiceCompose->stagedURL(other)));
     run(voiceCompose->recoverStagedRecordings());
-    EXPECT_EQ(readTask(*library, other).task->status, LibraryTask::Status::Failed);
-    EXPECT_EQ(readTask(*library, other).events.first().measurements, QStringLiteral(R"({"audioSeconds":0.025})"));
+    EXPECT_EQ(storedRun(*library, other).task->status, LibraryTask::Status::Failed);
+    EXPECT_EQ(storedRun(*library, other).events.first().measurements, QStringLiteral(R"({"audioSeconds":0.025})"));
 }
 
 TEST_F(RecordingRecoveryTest, ARunWhoseWriteFailsStaysForTheNextLaunch) {
@@ -124,18 +124,18 @@ TEST_F(RecordingRecoveryTest, ARunWhoseWriteFailsStaysForTheNextLaunch) {
 
     EXPECT_EQ(capture.messages(QStringLiteral("library")),
               QStringList{QStringLiteral("dictation history save failed: Velmora.DatabaseError 1811")});
-    const TaskRows rows = readTask(*library, stuck);
+    const StoredRun rows = storedRun(*library, stuck);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Active);
     EXPECT_EQ(rows.audio()->filePath, QStringLiteral("Staging/") + uuidString(stuck) + QStringLiteral(".f32"));
     EXPECT_TRUE(rows.events.isEmpty());
     EXPECT_TRUE(assetsOf(stuck).isEmpty()) << "the archive is undone";
     EXPECT_EQ(QFileInfo(dictation->stagedURL(stuck)).size(), 1600 * 4);
-    EXPECT_EQ(readTask(*library, fine).task->status, LibraryTask::Status::Failed);
+    EXPECT_EQ(storedRun(*library, fine).task->status, LibraryTask::Status::Failed);
 
     // Next launch, with the fault gone, it is closed.
     execSql(*library, QStringLiteral("DROP TRIGGER refuse"));
     run(dictation->recoverStagedRecordings());
-    EXPECT_EQ(readTask(*library, stuck).task->status, LibraryTask::Status::Failed);
+    EXPECT_EQ(storedRun(*library, stuck).task->status, LibraryTask::Status::Failed);
     EXPECT_EQ(assetsOf(stuck).size(), 1);
 }
 
@@ -146,7 +146,7 @@ TEST_F(RecordingRecoveryTest, NothingToRecoverAndAFailingQuery) {
     LogCapture capture;
     run(dictation->recoverStagedRecordings());
     EXPECT_TRUE(capture.messages(QStringLiteral("library")).isEmpty());
-    EXPECT_EQ(readTask(*library, done).events.size(), 1);
+    EXPECT_EQ(storedRun(*library, done).events.size(), 1);
 
     execSql(*library, QStringLiteral("ALTER TABLE task RENAME TO taskAway"));
     EXPECT_THROW(run(dictation->recoverStagedRecordings()), DatabaseError);

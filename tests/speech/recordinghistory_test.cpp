@@ -64,7 +64,7 @@ TEST_F(RecordingHistoryTest, BeginOpensAnActiveTaskWithItsStagedAudio) {
     const QUuid id = begun();
     EXPECT_EQ(history->stagedURL(id), root() + QStringLiteral("/Staging/") + uuidString(id) + QStringLiteral(".f32"));
 
-    const TaskRows rows = readTask(*library, id);
+    const StoredRun rows = storedRun(*library, id);
     ASSERT_TRUE(rows.task);
     EXPECT_EQ(rows.task->tool, QStringLiteral("dictation"));
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Active);
@@ -87,7 +87,7 @@ TEST_F(RecordingHistoryTest, BeginOpensAnActiveTaskWithItsStagedAudio) {
     EXPECT_THROW(run(history->begin(id, std::nullopt, startedAt)), DatabaseError);
     EXPECT_TRUE(capture.contains("library", LogLevel::Error,
                                  QStringLiteral("dictation history begin failed: Velmora.DatabaseError 1555")));
-    EXPECT_EQ(readTask(*library, id).artifacts.size(), 1);
+    EXPECT_EQ(storedRun(*library, id).artifacts.size(), 1);
 }
 
 TEST_F(RecordingHistoryTest, SaveArchivesTheRecordingAndRecordsTheRun) {
@@ -96,8 +96,8 @@ TEST_F(RecordingHistoryTest, SaveArchivesTheRecordingAndRecordsTheRun) {
 
     run(history->save(id, Outcome::Completed, QStringLiteral("Hello there."), withChunks(2)));
 
-    const TaskRows rows = readTask(*library, id);
-    ASSERT_TRUE(rows.task && rows.audio() && rows.output());
+    const StoredRun rows = storedRun(*library, id);
+    ASSERT_TRUE(rows.task && rows.audio() && rows.artifact(LibraryArtifact::Role::Output));
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Completed);
     EXPECT_EQ(rows.task->createdAt, startedAt);
     const QString prefix = QStringLiteral("Assets/") + uuidString(id) + QLatin1Char('/');
@@ -111,7 +111,7 @@ TEST_F(RecordingHistoryTest, SaveArchivesTheRecordingAndRecordsTheRun) {
     EXPECT_EQ(decodeAudio(root() + QLatin1Char('/') + path).samples.size(), 8000u);
     EXPECT_FALSE(QFileInfo::exists(history->stagedURL(id)));
 
-    const LibraryArtifact output = *rows.output();
+    const LibraryArtifact output = *rows.artifact(LibraryArtifact::Role::Output);
     EXPECT_EQ(output.text, QStringLiteral("Hello there."));
     EXPECT_EQ(output.attemptId, id);
     EXPECT_EQ(output.language, QStringLiteral("en")) << "taken from the audio row";
@@ -136,7 +136,7 @@ TEST_F(RecordingHistoryTest, SaveArchivesTheRecordingAndRecordsTheRun) {
                  RecordingHistoryError);
     EXPECT_TRUE(capture.contains("library", LogLevel::Error,
                                  QStringLiteral("dictation history save failed: Velmora.RecordingHistoryError 0")));
-    EXPECT_EQ(readTask(*library, id).events.size(), 1);
+    EXPECT_EQ(storedRun(*library, id).events.size(), 1);
 }
 
 TEST_F(RecordingHistoryTest, SaveMapsOutcomesTextsAndAudio) {
@@ -171,14 +171,14 @@ TEST_F(RecordingHistoryTest, SaveMapsOutcomesTextsAndAudio) {
             test::writeFile(history->stagedURL(id), QByteArray(c.stagedBytes, '\0'));
         run(history->save(id, c.outcome, c.text, c.language, withSeconds(c.givenSeconds)));
 
-        const TaskRows rows = readTask(*library, id);
+        const StoredRun rows = storedRun(*library, id);
         EXPECT_EQ(rows.task->status, c.status) << i;
         EXPECT_EQ(rows.audio().has_value(), c.hasAudio) << i;
         EXPECT_EQ(assetsOf(id).size(), c.hasAudio ? 1 : 0) << i;
         const bool expectOutput = c.text && !c.text->isEmpty();
-        ASSERT_EQ(rows.output().has_value(), expectOutput) << i;
+        ASSERT_EQ(rows.artifact(LibraryArtifact::Role::Output).has_value(), expectOutput) << i;
         if (expectOutput) {
-            EXPECT_EQ(rows.output()->language, c.outputLanguage) << i;
+            EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->language, c.outputLanguage) << i;
         }
         ASSERT_EQ(rows.events.size(), 1) << i;
         EXPECT_EQ(rows.events.first().outcome, c.outcome) << i;
@@ -201,9 +201,9 @@ TEST_F(RecordingHistoryTest, SaveKeepsTheTranscriptWhenTheConversionFails) {
     EXPECT_TRUE(
         capture.contains("library", LogLevel::Error,
                          QStringLiteral("Recording audio conversion failed: Velmora.RecordingAudioArchiveError 1")));
-    const TaskRows rows = readTask(*library, id);
+    const StoredRun rows = storedRun(*library, id);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Completed);
-    EXPECT_EQ(rows.output()->text, QStringLiteral("kept"));
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->text, QStringLiteral("kept"));
     ASSERT_TRUE(rows.audio());
     EXPECT_TRUE(rows.audio()->filePath->endsWith(QStringLiteral(".f32")));
     EXPECT_EQ(QFileInfo(root() + QLatin1Char('/') + *rows.audio()->filePath).size(), 3200 * 4);
@@ -244,7 +244,7 @@ TEST_F(RecordingHistoryTest, AFailedSaveWriteUndoesTheArchiveAndKeepsTheStagedFi
         EXPECT_TRUE(assetsOf(id).isEmpty()) << c.name;
         EXPECT_EQ(QFileInfo(history->stagedURL(id)).size(), 1600 * 4) << c.name;
         if (!discarded) {
-            const TaskRows rows = readTask(*library, id);
+            const StoredRun rows = storedRun(*library, id);
             EXPECT_EQ(rows.task->status, LibraryTask::Status::Active) << c.name;
             EXPECT_EQ(rows.artifacts.size(), 1) << c.name;
             EXPECT_TRUE(rows.events.isEmpty()) << c.name;
@@ -269,22 +269,22 @@ TEST_F(RecordingHistoryTest, ASaveTheDatabaseRefusesIsRecordedAsItEndedAtTheNext
         EXPECT_EQ(capture.messages("library"),
                   QStringList{QStringLiteral("dictation history save failed: Velmora.DatabaseError 1811")});
     }
-    EXPECT_EQ(readTask(*library, id).task->status, LibraryTask::Status::Active);
+    EXPECT_EQ(storedRun(*library, id).task->status, LibraryTask::Status::Active);
 
     // The next launch's write is refused as well: nothing is lost for the one after.
     TestHistory nextLaunch(QStringLiteral("dictation"), library, &RecordingAudioArchive::convert);
     run(nextLaunch.recoverStagedRecordings());
-    EXPECT_EQ(readTask(*library, id).task->status, LibraryTask::Status::Active);
+    EXPECT_EQ(storedRun(*library, id).task->status, LibraryTask::Status::Active);
     EXPECT_TRUE(assetsOf(id).isEmpty());
 
     execSql(*library, QStringLiteral("DROP TRIGGER refuse"));
     TestHistory launchAfter(QStringLiteral("dictation"), library, &RecordingAudioArchive::convert);
     run(launchAfter.recoverStagedRecordings());
-    const TaskRows rows = readTask(*library, id);
+    const StoredRun rows = storedRun(*library, id);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Partial);
-    ASSERT_TRUE(rows.output());
-    EXPECT_EQ(rows.output()->text, QStringLiteral("the words so far"));
-    EXPECT_EQ(rows.output()->language, QStringLiteral("de"));
+    ASSERT_TRUE(rows.artifact(LibraryArtifact::Role::Output));
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->text, QStringLiteral("the words so far"));
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->language, QStringLiteral("de"));
     ASSERT_EQ(rows.events.size(), 1);
     EXPECT_EQ(rows.events.first().outcome, Outcome::Partial);
     EXPECT_EQ(rows.events.first().measurements, QStringLiteral(R"({"audioSeconds":0.1,"chunks":3})"));
@@ -309,10 +309,10 @@ TEST_F(RecordingHistoryTest, AnUnreadableKeptSaveIsRecoveredAsInterrupted) {
             test::writeFile(root() + QStringLiteral("/Staging/") + name, "{\"outcome\": 7");
 
     run(history->recoverStagedRecordings());
-    const TaskRows rows = readTask(*library, id);
+    const StoredRun rows = storedRun(*library, id);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Failed);
     EXPECT_EQ(rows.events.first().outcome, Outcome::Interrupted);
-    EXPECT_FALSE(rows.output());
+    EXPECT_FALSE(rows.artifact(LibraryArtifact::Role::Output));
     EXPECT_TRUE(rows.audio());
     EXPECT_TRUE(QDir(root() + QStringLiteral("/Staging")).entryList(QDir::Files).isEmpty());
 }
@@ -321,7 +321,7 @@ TEST_F(RecordingHistoryTest, DiscardRemovesTheRunAndAFailedDiscardIsNotRecovered
     const QUuid id = begun();
     writeStagedSamples(history->stagedURL(id), std::vector<float>(100, 0.1f));
     run(history->discard(id));
-    EXPECT_FALSE(readTask(*library, id).task);
+    EXPECT_FALSE(storedRun(*library, id).task);
     EXPECT_EQ(run(library->read(
                   [](SQLite::Database &db) { return db.execAndGet("SELECT count(*) FROM artifact").getInt(); })),
               0);
@@ -346,7 +346,7 @@ TEST_F(RecordingHistoryTest, DiscardRemovesTheRunAndAFailedDiscardIsNotRecovered
 
     // ... and the next launch drops the cancelled run instead of closing it as interrupted.
     run(history->recoverStagedRecordings());
-    EXPECT_FALSE(readTask(*library, cancelled).task);
+    EXPECT_FALSE(storedRun(*library, cancelled).task);
     EXPECT_TRUE(QDir(root() + QStringLiteral("/Staging")).entryList(QDir::Files).isEmpty());
 }
 
@@ -356,27 +356,28 @@ TEST_F(RecordingHistoryTest, RerunAndEditRewriteTheOutput) {
 
     // Not yet saved: nothing to rerun or edit.
     EXPECT_FALSE(run(history->rerun(id, Outcome::Completed, QStringLiteral("r"), std::nullopt, {})));
-    EXPECT_TRUE(readTask(*library, id).events.isEmpty());
+    EXPECT_TRUE(storedRun(*library, id).events.isEmpty());
 
     run(history->save(id, Outcome::Completed, QStringLiteral("first"), TestMeasurements{}));
-    const QString audioPath = *readTask(*library, id).audio()->filePath;
+    const QString audioPath = *storedRun(*library, id).audio()->filePath;
 
     EXPECT_TRUE(run(history->rerun(id, Outcome::Partial, QStringLiteral("second"), std::nullopt, withChunks(1))));
-    TaskRows rows = readTask(*library, id);
+    StoredRun rows = storedRun(*library, id);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Partial);
     ASSERT_EQ(rows.artifacts.size(), 2);
     EXPECT_EQ(rows.audio()->filePath, audioPath);
-    EXPECT_EQ(rows.output()->text, QStringLiteral("second"));
-    EXPECT_FALSE(rows.output()->language) << "no fallback to the audio's language on rerun";
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->text, QStringLiteral("second"));
+    EXPECT_FALSE(rows.artifact(LibraryArtifact::Role::Output)->language)
+        << "no fallback to the audio's language on rerun";
     ASSERT_EQ(rows.events.size(), 2);
     const ActivityEvent &attempt = rows.events.last();
-    EXPECT_EQ(attempt.attemptId, rows.output()->attemptId);
+    EXPECT_EQ(attempt.attemptId, rows.artifact(LibraryArtifact::Role::Output)->attemptId);
     EXPECT_NE(attempt.attemptId, id);
     EXPECT_EQ(attempt.outcome, Outcome::Partial);
     EXPECT_EQ(attempt.measurements, QStringLiteral(R"({"chunks":1})"));
 
     EXPECT_TRUE(run(history->edit(id, QStringLiteral("edited"))));
-    EXPECT_EQ(readTask(*library, id).output()->text, QStringLiteral("edited"));
+    EXPECT_EQ(storedRun(*library, id).artifact(LibraryArtifact::Role::Output)->text, QStringLiteral("edited"));
 
     // A saved run without text has nothing to edit; a content-deleted one cannot be rerun.
     const QUuid silent = begun();
@@ -385,7 +386,7 @@ TEST_F(RecordingHistoryTest, RerunAndEditRewriteTheOutput) {
     execSql(*library,
             QStringLiteral("UPDATE task SET contentDeletedAt = updatedAt WHERE id = '%1'").arg(uuidString(id)));
     EXPECT_FALSE(run(history->rerun(id, Outcome::Completed, QStringLiteral("r"), std::nullopt, {})));
-    EXPECT_EQ(readTask(*library, id).events.size(), 2);
+    EXPECT_EQ(storedRun(*library, id).events.size(), 2);
 }
 
 TEST(RecordingHistory, EveryOperationFailsWithTheReasonOfAnUnavailableLibrary) {

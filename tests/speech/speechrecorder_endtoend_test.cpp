@@ -167,11 +167,11 @@ TEST_F(SpeechRecordingFlowTest, ARecordingBecomesATranscriptAndAHistoryEntryWith
     EXPECT_TRUE(owner.transcript->complete);
     EXPECT_EQ(owner.transcript->chunks, 1);
 
-    const TaskRows rows = readTask(*library, lastId);
-    ASSERT_TRUE(rows.task && rows.audio() && rows.output());
+    const StoredRun rows = storedRun(*library, lastId);
+    ASSERT_TRUE(rows.task && rows.audio() && rows.artifact(LibraryArtifact::Role::Output));
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Completed);
-    EXPECT_EQ(rows.output()->text, QStringLiteral("hello there"));
-    EXPECT_EQ(rows.output()->language, QStringLiteral("en"));
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->text, QStringLiteral("hello there"));
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->language, QStringLiteral("en"));
     ASSERT_TRUE(rows.audio()->filePath->startsWith(QStringLiteral("Assets/") + uuidString(lastId) + "/"));
     ASSERT_TRUE(rows.audio()->filePath->endsWith(QStringLiteral(".m4a")));
     const DecodedAudio audio = decodeAudio(library->root() + QLatin1Char('/') + *rows.audio()->filePath);
@@ -210,7 +210,7 @@ TEST_F(SpeechRecordingFlowTest, AHelperThatExitsRightAfterAnsweringStillDelivers
     ASSERT_TRUE(owner.transcript);
     EXPECT_TRUE(owner.transcript->complete);
     EXPECT_FALSE(logs.contains("speech", LogLevel::Error, "Recording failed: helper, error none"));
-    EXPECT_EQ(readTask(*library, lastId).task->status, LibraryTask::Status::Completed);
+    EXPECT_EQ(storedRun(*library, lastId).task->status, LibraryTask::Status::Completed);
 }
 
 TEST_F(SpeechRecordingFlowTest, AHelperCrashMidChunkFailsTheRunAndKeepsItsAudio) {
@@ -223,7 +223,7 @@ TEST_F(SpeechRecordingFlowTest, AHelperCrashMidChunkFailsTheRunAndKeepsItsAudio)
     EXPECT_EQ(owner.calls.join(" | "),
               QStringLiteral("willBegin | didFail helper | willCancel | didEnd failed | ownershipDidEnd"));
     EXPECT_TRUE(logs.contains("speech", LogLevel::Error, "Recording failed: helper, error none"));
-    const TaskRows rows = readTask(*library, lastId);
+    const StoredRun rows = storedRun(*library, lastId);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Failed);
     EXPECT_EQ(rows.events.first().outcome, Outcome::Failed);
     ASSERT_TRUE(rows.audio());
@@ -254,11 +254,11 @@ TEST_F(SpeechRecordingFlowTest, AFullStagingDiskKeepsWhatWasRecordedAsAPartialRu
     EXPECT_TRUE(logs.contains("speech", LogLevel::Error, "Recording cut short: NSPOSIXErrorDomain 28"));
     EXPECT_EQ(saveFailures, 0);
 
-    const TaskRows rows = readTask(*library, lastId);
-    ASSERT_TRUE(rows.task && rows.audio() && rows.output());
+    const StoredRun rows = storedRun(*library, lastId);
+    ASSERT_TRUE(rows.task && rows.audio() && rows.artifact(LibraryArtifact::Role::Output));
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Partial);
     EXPECT_EQ(rows.events.first().outcome, Outcome::Partial);
-    EXPECT_EQ(rows.output()->text, owner.transcript->text);
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->text, owner.transcript->text);
     const auto archived = decodeAudio(library->root() + QLatin1Char('/') + *rows.audio()->filePath).samples.size();
     EXPECT_GT(archived, 8000u);
     EXPECT_LE(qint64(archived) * 4, kRoom);
@@ -275,15 +275,15 @@ TEST_F(SpeechRecordingFlowTest, ATranscriptWhoseHistoryWriteFailsIsRecordedAtThe
     ASSERT_TRUE(waitUntil([&] { return owner.calls.endsWith("ownershipDidEnd"); }, std::chrono::seconds(30)));
     EXPECT_EQ(owner.calls.join(" | "), QStringLiteral("willBegin | transcript keep these words | ownershipDidEnd"));
     EXPECT_EQ(saveFailures, 1);
-    EXPECT_EQ(readTask(*library, lastId).task->status, LibraryTask::Status::Active);
+    EXPECT_EQ(storedRun(*library, lastId).task->status, LibraryTask::Status::Active);
 
     execSql(*library, QStringLiteral("DROP TRIGGER refuse"));
     TestHistory nextLaunch(QStringLiteral("dictation"), library, &RecordingAudioArchive::convert);
     run(nextLaunch.recoverStagedRecordings());
-    const TaskRows rows = readTask(*library, lastId);
+    const StoredRun rows = storedRun(*library, lastId);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Completed);
-    ASSERT_TRUE(rows.output());
-    EXPECT_EQ(rows.output()->text, QStringLiteral("keep these words"));
+    ASSERT_TRUE(rows.artifact(LibraryArtifact::Role::Output));
+    EXPECT_EQ(rows.artifact(LibraryArtifact::Role::Output)->text, QStringLiteral("keep these words"));
     EXPECT_EQ(rows.events.first().outcome, Outcome::Completed);
     EXPECT_EQ(rows.events.first().measurements, QStringLiteral(R"({"audioSeconds":1.5,"chunks":1})"));
     ASSERT_TRUE(rows.audio());
@@ -305,13 +305,13 @@ TEST_F(SpeechRecordingFlowTest, QuittingDuringProcessingLeavesTheRecordingForThe
     run(recorder->prepareToQuit(&owner));
     EXPECT_EQ(owner.calls.join(" | "), QStringLiteral("willBegin | willCancel | ownershipDidEnd"));
     EXPECT_FALSE(helper->isLoaded());
-    EXPECT_EQ(readTask(*library, id).task->status, LibraryTask::Status::Active);
+    EXPECT_EQ(storedRun(*library, id).task->status, LibraryTask::Status::Active);
     EXPECT_EQ(QFileInfo(history->stagedURL(id)).size(), 32000 * 4);
 
     // The next launch closes it as interrupted, with its audio.
     TestHistory nextLaunch(QStringLiteral("dictation"), library, &RecordingAudioArchive::convert);
     run(nextLaunch.recoverStagedRecordings());
-    const TaskRows rows = readTask(*library, id);
+    const StoredRun rows = storedRun(*library, id);
     EXPECT_EQ(rows.task->status, LibraryTask::Status::Failed);
     EXPECT_EQ(rows.events.first().outcome, Outcome::Interrupted);
     EXPECT_EQ(rows.events.first().measurements, QStringLiteral(R"({"audioSeconds":2})"));
