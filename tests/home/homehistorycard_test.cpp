@@ -1,18 +1,14 @@
 #include "home/homehistorycard.h"
 
-#include "core/defaults.h"
 #include "history/historyfeed.h"
 #include "home/homehistorycardfactory.h"
 #include "library/libraryfixture.h"
 #include "library/texttaskhistory.h"
-#include "platform/clipboard.h"
-#include "platform/urlopener.h"
 #include "ui/environment.h"
 #include "ui/styledlabel.h"
-#include "workspace/appnavigation.h"
+#include "workspace/handofffakes.h"
+#include "workspace/menutitles.h"
 #include "workspace/sendtoitems.h"
-#include "workspace/toolhandoff.h"
-#include "workspace/workspacefakes.h"
 
 #include <QAbstractButton>
 #include <QMenu>
@@ -34,14 +30,6 @@ QStringList actionTexts(const QMenu *menu) {
     return texts;
 }
 
-QAction *action(const QMenu *menu, const QString &text) {
-    for (QAction *a : menu->actions()) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
-}
-
 QAbstractButton *button(QMessageBox *box, QMessageBox::ButtonRole role) {
     for (QAbstractButton *b : box->buttons()) {
         if (box->buttonRole(b) == role)
@@ -50,7 +38,7 @@ QAbstractButton *button(QMessageBox *box, QMessageBox::ButtonRole role) {
     return nullptr;
 }
 
-class HomeHistoryCardTest : public LibraryTest {
+class HomeHistoryCardTest : public LibraryTest, protected HandoffFakes {
 protected:
     void SetUp() override {
         library = openReady();
@@ -79,17 +67,6 @@ protected:
 
     std::shared_ptr<Library> library;
     HistoryFeed feed;
-    Defaults defaults{QString()};
-    FakeNotes notes;
-    AppNavigation navigation{defaults, notes};
-    FakeReadiness model;
-    FakeTranslate translate;
-    FakeSummarize summarize;
-    FakeProofread proofread;
-    FakePrompts prompts;
-    FakeUrlOpener urls;
-    FakeClipboard clipboard;
-    ToolHandoff handoff{navigation, notes, model, {&translate, &summarize, &proofread}, prompts, urls, clipboard};
     QWidget window;
 };
 
@@ -168,7 +145,7 @@ TEST_F(HomeHistoryCardTest, CopyAndSendToLeaveOutThePagesOwnTool) {
     for (const auto &c : cases) {
         std::unique_ptr<QMenu> menu(card(entry, false, c.sendFrom)->createContextMenu());
         EXPECT_EQ(actionTexts(menu.get()), (QStringList{"Copy", SendToItems::sendToTitle(), "Delete…"}));
-        QAction *sendTo = action(menu.get(), SendToItems::sendToTitle());
+        QAction *sendTo = menuItemTitled(*menu, SendToItems::sendToTitle());
         ASSERT_TRUE(sendTo && sendTo->menu());
         const QStringList offered = actionTexts(sendTo->menu());
         for (const QString &tool :
@@ -176,11 +153,11 @@ TEST_F(HomeHistoryCardTest, CopyAndSendToLeaveOutThePagesOwnTool) {
             EXPECT_EQ(offered.contains(tool), c.tools.contains(tool)) << tool.toStdString();
     }
     std::unique_ptr<QMenu> menu(card(entry, false, WorkspaceTool::Translate)->createContextMenu());
-    action(menu.get(), "Copy")->trigger();
+    menuItemTitled(*menu, "Copy")->trigger();
     EXPECT_EQ(clipboard.paste(), QByteArray("Good morning"));
-    QAction *sendTo = action(menu.get(), SendToItems::sendToTitle());
-    action(sendTo->menu(), "Proofread")->trigger();
-    EXPECT_EQ(proofread.received.value(0).first, "Good morning");
+    QAction *sendTo = menuItemTitled(*menu, SendToItems::sendToTitle());
+    menuItemTitled(*sendTo->menu(), "Proofread")->trigger();
+    EXPECT_EQ(proofreadTarget.received.value(0).first, "Good morning");
 }
 
 TEST_F(HomeHistoryCardTest, DeletingAsksFirstThenForgetsTheStepsAndDeletesThroughTheFeed) {
@@ -211,7 +188,7 @@ TEST_F(HomeHistoryCardTest, DeletingAsksFirstThenForgetsTheStepsAndDeletesThroug
 
     // Confirmed: the steps leave Back at once, the run goes, and the revision moves.
     std::unique_ptr<QMenu> menu(shown->createContextMenu());
-    action(menu.get(), "Delete…")->trigger();
+    menuItemTitled(*menu, "Delete…")->trigger();
     ASSERT_TRUE(shown->confirmation());
     QAbstractButton *remove = button(shown->confirmation(), QMessageBox::DestructiveRole);
     ASSERT_TRUE(remove);
@@ -248,5 +225,5 @@ TEST_F(HomeHistoryCardTest, TheFactoryMakesToolPageCards) {
     EXPECT_EQ(made->parentWidget(), &window);
     EXPECT_FALSE(made->namesTool());
     std::unique_ptr<QMenu> menu(made->createContextMenu());
-    EXPECT_FALSE(actionTexts(action(menu.get(), SendToItems::sendToTitle())->menu()).contains("Translate"));
+    EXPECT_FALSE(actionTexts(menuItemTitled(*menu, SendToItems::sendToTitle())->menu()).contains("Translate"));
 }
