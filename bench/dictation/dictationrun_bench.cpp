@@ -25,6 +25,7 @@
 #include "platform/keysender.h"
 #include "platform/soundplayer.h"
 #include "speech/fakespeechcapturesource.h"
+#include "speech/recordersetup.h"
 #include "speech/recordingaudioarchive.h"
 #include "speech/recordinghistory.h"
 #include "speech/speechcapture.h"
@@ -106,12 +107,8 @@ int main(int argc, char **argv) {
     auto library = Library::open(home.filePath(QStringLiteral("Library")));
     auto history = std::make_shared<RecordingHistory<DictationMeasurements>>(QStringLiteral("dictation"), library,
                                                                              &RecordingAudioArchive::convert);
-    const SpeechAudioFormat mono16k{16000, 1, SpeechSampleFormat::Float32, true};
     FakeSpeechCaptureSource source;
-    source.setDevices({{QStringLiteral("mic"), QStringLiteral("Microphone")}}, QStringLiteral("mic"));
-    QByteArray signal = FakeSpeechCaptureSource::tone(mono16k, 220.0, 0.3, 8000);
-    signal += FakeSpeechCaptureSource::constant(mono16k, 0.0, 8000);
-    source.setSignal(mono16k, signal);
+    const QByteArray signal = test::speakInBursts(source);
     SpeechCapture capture(home.filePath(QStringLiteral("capture")), source);
     SpeechHelperClient helper(helpers + QLatin1Char('/') + QLatin1String(SpeechHelperClient::kExecutableName));
     // Cues of no length and an output without a sound server: the run's own time only.
@@ -121,17 +118,8 @@ int main(int argc, char **argv) {
     FakeAudioOutputControl output;
     Defaults defaults{QString()};
     SystemAudioMute muter(output, defaults);
-    SpeechRecorder::Dependencies recorderDeps;
-    recorderDeps.capture = &capture;
-    recorderDeps.helper = &helper;
-    recorderDeps.sounds = &sounds;
-    recorderDeps.muter = &muter;
-    recorderDeps.readyModel = [&](bool) { return std::optional<QString>(speechModel); };
-    recorderDeps.soundsEnabled = [] { return true; };
-    recorderDeps.muteEnabled = [] { return true; };
-    recorderDeps.snapshot = [] { return SpeechPreferenceSnapshot{QStringLiteral("en"), std::nullopt}; };
-    recorderDeps.unloadSeconds = [] { return std::nullopt; };
-    SpeechRecorder recorder(std::move(recorderDeps));
+    SpeechRecorder recorder(test::recorderDependencies(capture, helper, sounds, muter,
+                                                       [&](bool) { return std::optional<QString>(speechModel); }));
 
     LLMServerTimings serverTimings;
     serverTimings.loadTimeout = std::chrono::seconds(30);

@@ -13,6 +13,7 @@
 
 #include "library/library.h"
 #include "speech/fakespeechcapturesource.h"
+#include "speech/recordersetup.h"
 #include "speech/recordingaudioarchive.h"
 #include "speech/recordinghistory.h"
 #include "speech/speechcapture.h"
@@ -168,27 +169,14 @@ Figures record(Mode mode, int recordings, const QString &helperPath, const QStri
     writeFile(model, QJsonDocument(script(mode, 0)).toJson());
 
     History history(QStringLiteral("dictation"), library, &RecordingAudioArchive::convert);
-    const SpeechAudioFormat mono16k{16000, 1, SpeechSampleFormat::Float32, true};
     FakeSpeechCaptureSource source;
-    source.setDevices({{QStringLiteral("mic"), QStringLiteral("Microphone")}}, QStringLiteral("mic"));
-    QByteArray signal = FakeSpeechCaptureSource::tone(mono16k, 220.0, 0.3, 8000);
-    signal += FakeSpeechCaptureSource::constant(mono16k, 0.0, 8000);
-    source.setSignal(mono16k, signal);
+    test::speakInBursts(source);
     SpeechCapture capture(home + QStringLiteral("/capture"), source);
     SpeechHelperClient helper(helperPath);
     NoSounds sounds;
     NoMuting muter;
-    SpeechRecorder::Dependencies deps;
-    deps.capture = &capture;
-    deps.helper = &helper;
-    deps.sounds = &sounds;
-    deps.muter = &muter;
-    deps.readyModel = [&](bool) { return std::optional<QString>(model); };
-    deps.soundsEnabled = [] { return true; };
-    deps.muteEnabled = [] { return true; };
-    deps.snapshot = [] { return SpeechPreferenceSnapshot{QStringLiteral("en"), std::nullopt}; };
-    deps.unloadSeconds = [] { return std::nullopt; };
-    SpeechRecorder recorder(std::move(deps));
+    SpeechRecorder recorder(test::recorderDependencies(capture, helper, sounds, muter,
+                                                       [&](bool) { return std::optional<QString>(model); }));
     Owner owner(recorder, history);
 
     Figures figures;

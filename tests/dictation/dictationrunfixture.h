@@ -27,6 +27,7 @@
 #include "platform/secureinput.h"
 #include "platform/soundplayer.h"
 #include "speech/fakespeechcapturesource.h"
+#include "speech/recordersetup.h"
 #include "speech/recordingaudioarchive.h"
 #include "speech/recordinghistory.h"
 #include "speech/speechcapture.h"
@@ -52,11 +53,7 @@ protected:
         library = Library::open(Library::defaultRoot());
         history =
             std::make_shared<DictationHistory>(QStringLiteral("dictation"), library, &RecordingAudioArchive::convert);
-        const SpeechAudioFormat mono16k{16000, 1, SpeechSampleFormat::Float32, true};
-        QByteArray signal = FakeSpeechCaptureSource::tone(mono16k, 220.0, 0.3, 8000);
-        signal += FakeSpeechCaptureSource::constant(mono16k, 0.0, 8000);
-        source.setDevices({{QStringLiteral("mic"), QStringLiteral("Microphone")}}, QStringLiteral("mic"));
-        source.setSignal(mono16k, signal);
+        speakInBursts(source);
         capture = std::make_unique<SpeechCapture>(SpeechCapture::defaultDirectory(), source);
         helper = std::make_unique<SpeechHelperClient>(helperPath(SpeechHelperClient::kExecutableName));
 
@@ -70,17 +67,10 @@ protected:
             DictationHotkeys::Dependencies{&shortcuts, &registry, &taps, &secureInput, &trust});
         hotkeys->setAccessibilityGranted(true);
 
-        SpeechRecorder::Dependencies deps;
-        deps.capture = capture.get();
-        deps.helper = helper.get();
-        deps.sounds = &sounds;
-        deps.muter = muter.get();
-        deps.readyModel = [this](bool) { return speechReady ? std::optional<QString>(speechModel) : std::nullopt; };
-        deps.soundsEnabled = [] { return true; };
-        deps.muteEnabled = [] { return true; };
-        deps.snapshot = [] { return SpeechPreferenceSnapshot{QStringLiteral("en"), std::nullopt}; };
-        deps.unloadSeconds = [] { return std::nullopt; };
-        recorder = std::make_unique<SpeechRecorder>(std::move(deps));
+        recorder =
+            std::make_unique<SpeechRecorder>(recorderDependencies(*capture, *helper, sounds, *muter, [this](bool) {
+                return speechReady ? std::optional<QString>(speechModel) : std::nullopt;
+            }));
 
         server = standInServer(runTimings());
         runtime = standInRuntime(*server, writer, [this] { return writerReady; });

@@ -8,6 +8,7 @@
 #include "speech/speechhelperclient.h"
 #include "speech/speechrecorder.h"
 
+#include "recordersetup.h"
 #include "recordingfakes.h"
 #include "recordingfixture.h"
 #include "testaudio.h"
@@ -87,25 +88,12 @@ protected:
     void SetUp() override {
         library = Library::open(Library::defaultRoot());
         history = std::make_unique<TestHistory>(QStringLiteral("dictation"), library, &RecordingAudioArchive::convert);
-        source.setDevices({{QStringLiteral("mic"), QStringLiteral("Microphone")}}, QStringLiteral("mic"));
-        // Speech-like bursts over silence, already at the recording's own rate.
-        QByteArray signal = FakeSpeechCaptureSource::tone(mono16k, 220.0, 0.3, 8000);
-        signal += FakeSpeechCaptureSource::constant(mono16k, 0.0, 8000);
-        source.setSignal(mono16k, signal);
+        speakInBursts(source);
         capture = std::make_unique<SpeechCapture>(SpeechCapture::defaultDirectory(), source);
         helper = std::make_unique<SpeechHelperClient>(helperPath(SpeechHelperClient::kExecutableName));
 
-        SpeechRecorder::Dependencies deps;
-        deps.capture = capture.get();
-        deps.helper = helper.get();
-        deps.sounds = &sounds;
-        deps.muter = &muter;
-        deps.readyModel = [this](bool) { return std::optional<QString>(modelPath); };
-        deps.soundsEnabled = [] { return true; };
-        deps.muteEnabled = [] { return true; };
-        deps.snapshot = [] { return SpeechPreferenceSnapshot{QStringLiteral("en"), std::nullopt}; };
-        deps.unloadSeconds = [] { return std::nullopt; };
-        recorder = std::make_unique<SpeechRecorder>(std::move(deps));
+        recorder = std::make_unique<SpeechRecorder>(recorderDependencies(
+            *capture, *helper, sounds, muter, [this](bool) { return std::optional<QString>(modelPath); }));
 
         owner.onTranscript = [this](SpeechRecorder::Transcript t, QUuid id) {
             lastId = id;
@@ -138,7 +126,6 @@ protected:
     }
 
     TempHome home;
-    const SpeechAudioFormat mono16k{16000, 1, SpeechSampleFormat::Float32, true};
     Journal journal;
     FakeSounds sounds;
     FakeMuter muter;
