@@ -97,12 +97,7 @@ namespace {
 class TranslateRecentTest : public TranslatePageTest {
 protected:
     TranslateView::Services services() {
-        TranslateView::Services s;
-        s.session = &session();
-        s.model = &model();
-        s.workspace.navigation = &navigation;
-        s.workspace.pins = &pins;
-        s.handoff = &handoff;
+        TranslateView::Services s = TranslatePageTest::services();
         s.workspace.recent = &feed;
         s.workspace.cards = &cards;
         return s;

@@ -7,6 +7,7 @@
 #include "translatefixture.h"
 
 #include "tools/translate/translatemodelreadiness.h"
+#include "tools/translate/translateview.h"
 #include "workspace/handofffakes.h"
 #include "workspace/pinnedtools.h"
 
@@ -31,6 +32,17 @@ protected:
         }
         return *m_model;
     }
+    // The page's services over this fixture, without a Recent section.
+    TranslateView::Services services() {
+        TranslateView::Services s;
+        s.session = &session();
+        s.model = &model();
+        s.workspace.navigation = &navigation;
+        s.workspace.pins = &pins;
+        s.handoff = &handoff;
+        return s;
+    }
+
     void setModelState(ModelStore::State state, bool files) {
         modelState = state;
         modelFiles = files;

@@ -45,6 +45,16 @@ protected:
         m_panes.reset();
         resetSession();
     }
+    // New panes in an active window of their own; null when the window did not become active.
+    TranslatePanes *showInActiveWindow(QWidget &window) {
+        auto *layout = new QVBoxLayout(&window);
+        auto *shown = new TranslatePanes(session(), model(), handoff);
+        layout->addWidget(shown);
+        window.resize(900, 500);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        return QTest::qWaitForWindowActive(&window) ? shown : nullptr;
+    }
 
 private:
     std::unique_ptr<TranslatePanes> m_panes;
@@ -392,13 +402,8 @@ TEST_F(TranslatePanesTest, SendToShowsItsTitleOnlyInARoomyHeader) {
 
 TEST_F(TranslatePanesTest, OpeningThePageLeavesNoCaretButAClickKeepsTheFocus) {
     QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    layout->addWidget(new TranslatePanes(session(), model(), handoff));
-    auto *p = window.findChild<TranslatePanes *>();
-    window.resize(900, 500);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    TranslatePanes *p = showInActiveWindow(window);
+    ASSERT_TRUE(p);
     p->editor()->setFocus(Qt::ActiveWindowFocusReason);
     EXPECT_FALSE(p->editor()->hasFocus());
     EXPECT_FALSE(p->editor()->isFirstFocus());
@@ -409,13 +414,8 @@ TEST_F(TranslatePanesTest, OpeningThePageLeavesNoCaretButAClickKeepsTheFocus) {
 
 TEST_F(TranslatePanesTest, AClickIsTheFirstFocusThatStays) {
     QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    layout->addWidget(new TranslatePanes(session(), model(), handoff));
-    auto *p = window.findChild<TranslatePanes *>();
-    window.resize(900, 500);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    TranslatePanes *p = showInActiveWindow(window);
+    ASSERT_TRUE(p);
     QTest::mouseClick(p->editor()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_TRUE(p->editor()->hasFocus());
     QTest::keyClicks(p->editor(), QStringLiteral("Hi"));

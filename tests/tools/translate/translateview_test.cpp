@@ -25,18 +25,7 @@
 using namespace velmora;
 using namespace velmora::test;
 
-class TranslateViewTest : public TranslatePageTest {
-protected:
-    TranslateView::Services services() {
-        TranslateView::Services s;
-        s.session = &session();
-        s.model = &model();
-        s.workspace.navigation = &navigation;
-        s.workspace.pins = &pins;
-        s.handoff = &handoff;
-        return s;
-    }
-};
+using TranslateViewTest = TranslatePageTest;
 
 TEST_F(TranslateViewTest, TheBannerShowsWhileTheWritingModelIsAbsentAndNothingFetchesIt) {
     using Kind = ModelStore::State::Kind;
