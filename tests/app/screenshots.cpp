@@ -15,6 +15,7 @@
 #include "history/historyfeed.h"
 #include "library/library.h"
 #include "library/records.h"
+#include "library/seededrun.h"
 #include "ui/pagescaffold.h"
 #include "ui/textsize.h"
 #include "ui/textsizecommands.h"
@@ -81,33 +82,13 @@ void seedHistory(Library &library) {
     };
     QCoro::waitFor(library.write([&](SQLite::Database &db) {
         for (const SampleRun &run : runs) {
-            const QDateTime at = now.addSecs(-60 * run.minutesAgo);
-            const QUuid id = QUuid::createUuid();
-            LibraryTask{id, run.tool, LibraryTask::Status::Completed, at, at, std::nullopt}.insert(db);
-            LibraryArtifact input;
-            input.id = QUuid::createUuid();
-            input.taskId = id;
-            input.text = QStringLiteral("input");
-            input.createdAt = at;
-            input.insert(db);
-            if (run.output) {
-                LibraryArtifact output = input;
-                output.id = QUuid::createUuid();
-                output.role = LibraryArtifact::Role::Output;
-                output.attemptId = id;
-                output.text = QString::fromUtf8(run.output);
-                output.insert(db);
-            }
-            ActivityEvent event;
-            event.id = QUuid::createUuid();
-            event.taskId = id;
-            event.attemptId = id;
-            event.tool = run.tool;
-            event.occurredAt = at;
-            event.timeZone = QStringLiteral("UTC");
-            event.outcome = run.outcome;
-            event.measurements = QStringLiteral("{}");
-            event.insert(db);
+            test::SeededRun seeded;
+            seeded.tool = QString::fromLatin1(run.tool);
+            seeded.at = now.addSecs(-60 * run.minutesAgo);
+            if (run.output)
+                seeded.output = QString::fromUtf8(run.output);
+            seeded.outcome = run.outcome;
+            seeded.insert(db);
         }
     }));
 }

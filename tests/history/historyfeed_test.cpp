@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "history/historyentrylabels.h"
 #include "library/libraryfixture.h"
+#include "library/seededrun.h"
 
 #include <QSignalSpy>
 
@@ -28,37 +29,12 @@ struct Seed {
 };
 
 QUuid seed(Library &library, const Seed &s) {
-    const QUuid id = QUuid::createUuid();
-    test::run(library.write([id, s](SQLite::Database &db) {
-        std::optional<QDateTime> deletedAt;
-        if (s.deleted)
-            deletedAt = at(s.minute);
-        LibraryTask{id, s.tool, s.status, at(s.minute), at(s.minute), deletedAt}.insert(db);
-        LibraryArtifact input;
-        input.id = QUuid::createUuid();
-        input.taskId = id;
-        input.text = QStringLiteral("input");
-        input.createdAt = at(s.minute);
-        input.insert(db);
-        if (s.audio) {
-            LibraryArtifact audio = input;
-            audio.id = QUuid::createUuid();
-            audio.kind = LibraryArtifact::Kind::Audio;
-            audio.text.reset();
-            audio.filePath = s.audio;
-            audio.insert(db);
-        }
-        if (s.output) {
-            LibraryArtifact output = input;
-            output.id = QUuid::createUuid();
-            output.role = LibraryArtifact::Role::Output;
-            output.attemptId = id;
-            output.text = s.output;
-            output.createdAt = at(s.minute).addMSecs(1);
-            output.insert(db);
-        }
-    }));
-    return id;
+    return test::seedRun(library, {.tool = s.tool,
+                                   .at = at(s.minute),
+                                   .output = s.output,
+                                   .status = s.status,
+                                   .deletedAt = s.deleted ? std::optional(at(s.minute)) : std::nullopt,
+                                   .audio = s.audio});
 }
 
 QList<QUuid> idsOf(const QList<HistoryEntry> &entries) {

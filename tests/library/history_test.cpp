@@ -1,4 +1,5 @@
 #include "libraryfixture.h"
+#include "seededrun.h"
 
 #include "core/log.h"
 #include "core/uuid.h"
@@ -24,44 +25,15 @@ QDateTime at(int minute) {
 }
 
 QUuid seed(Library &library, const Seed &s) {
-    const QUuid id = QUuid::createUuid();
-    test::run(library.write([id, s](SQLite::Database &db) {
-        LibraryTask{id, s.tool, s.status, at(s.minute), at(s.minute), std::nullopt}.insert(db);
-        LibraryArtifact input;
-        input.id = QUuid::createUuid();
-        input.taskId = id;
-        input.text = s.input;
-        input.createdAt = at(s.minute);
-        input.insert(db);
-        if (s.audio) {
-            LibraryArtifact audio = input;
-            audio.id = QUuid::createUuid();
-            audio.kind = LibraryArtifact::Kind::Audio;
-            audio.text.reset();
-            audio.filePath = s.audio;
-            audio.insert(db);
-        }
-        if (s.output) {
-            LibraryArtifact output = input;
-            output.id = QUuid::createUuid();
-            output.role = LibraryArtifact::Role::Output;
-            output.attemptId = id;
-            output.text = s.output;
-            output.createdAt = at(s.minute).addMSecs(1);
-            output.insert(db);
-            ActivityEvent event;
-            event.id = QUuid::createUuid();
-            event.taskId = id;
-            event.attemptId = id;
-            event.tool = s.tool;
-            event.occurredAt = output.createdAt;
-            event.timeZone = "UTC";
-            event.outcome = ActivityEvent::Outcome::Partial;
-            event.measurements = "{}";
-            event.insert(db);
-        }
-    }));
-    return id;
+    // A run with an output stopped part way.
+    return test::seedRun(library,
+                         {.tool = s.tool,
+                          .at = at(s.minute),
+                          .input = s.input,
+                          .output = s.output,
+                          .status = s.status,
+                          .audio = s.audio,
+                          .outcome = s.output ? std::optional(ActivityEvent::Outcome::Partial) : std::nullopt});
 }
 
 QStringList toolsOf(const QList<HistoryEntry> &entries) {
