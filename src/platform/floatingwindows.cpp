@@ -28,9 +28,7 @@ quint32 X11FloatingWindows::atom(const char *name) {
 }
 
 void X11FloatingWindows::keepAboveEverywhere(quint64 windowId) {
-    if (!m_connection || m_connection->hasError())
-        m_connection = std::make_unique<XcbConnection>(m_displayName);
-    if (!*m_connection || windowId == 0)
+    if (!XcbConnection::ensureOpen(m_connection, m_displayName) || windowId == 0)
         return;
     xcb_connection_t *c = m_connection->get();
     const auto window = static_cast<xcb_window_t>(windowId);
@@ -79,9 +77,7 @@ void X11FloatingWindows::keepAboveEverywhere(quint64 windowId) {
 }
 
 bool X11FloatingWindows::isCompositing() {
-    if (!m_connection || m_connection->hasError())
-        m_connection = std::make_unique<XcbConnection>(m_displayName);
-    if (!*m_connection)
+    if (!XcbConnection::ensureOpen(m_connection, m_displayName))
         return false;
     xcb_connection_t *c = m_connection->get();
     // The compositing manager of screen 0 owns this selection.
@@ -94,9 +90,7 @@ bool X11FloatingWindows::isCompositing() {
 
 QStringList X11FloatingWindows::states(quint64 windowId) {
     QStringList names;
-    if (!m_connection || m_connection->hasError())
-        m_connection = std::make_unique<XcbConnection>(m_displayName);
-    if (!*m_connection)
+    if (!XcbConnection::ensureOpen(m_connection, m_displayName))
         return names;
     xcb_connection_t *c = m_connection->get();
     xcb_get_property_reply_t *reply = xcb_get_property_reply(
@@ -116,9 +110,7 @@ QStringList X11FloatingWindows::states(quint64 windowId) {
 }
 
 qint64 X11FloatingWindows::desktop(quint64 windowId) {
-    if (!m_connection || m_connection->hasError())
-        m_connection = std::make_unique<XcbConnection>(m_displayName);
-    if (!*m_connection)
+    if (!XcbConnection::ensureOpen(m_connection, m_displayName))
         return -1;
     xcb_connection_t *c = m_connection->get();
     xcb_get_property_reply_t *reply = xcb_get_property_reply(

@@ -14,9 +14,7 @@ X11SecureInput::~X11SecureInput() = default;
 
 bool X11SecureInput::isEnabled() {
     std::lock_guard lock(m_mutex);
-    if (!m_connection || m_connection->hasError())
-        m_connection = std::make_unique<XcbConnection>(m_displayName);
-    if (!*m_connection)
+    if (!XcbConnection::ensureOpen(m_connection, m_displayName))
         return false;
     xcb_connection_t *c = m_connection->get();
     xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(

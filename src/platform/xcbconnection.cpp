@@ -35,6 +35,12 @@ bool XcbConnection::hasError() const {
     return !m_connection || xcb_connection_has_error(m_connection) != 0;
 }
 
+bool XcbConnection::ensureOpen(std::unique_ptr<XcbConnection> &slot, const QString &displayName) {
+    if (!slot || slot->hasError())
+        slot = std::make_unique<XcbConnection>(displayName);
+    return bool(*slot);
+}
+
 namespace {
 std::vector<std::uint16_t> lockVariants(std::uint16_t numLockMask) {
     std::vector<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 struct xcb_connection_t;
 
@@ -22,6 +23,9 @@ public:
     std::uint32_t root() const { return m_root; }
     // The connection broke (the server went away) or never opened.
     bool hasError() const;
+    // Opens slot again when it holds no connection or a broken one, so that a restarted server
+    // is reached on the next use; false when the display cannot be reached.
+    static bool ensureOpen(std::unique_ptr<XcbConnection> &slot, const QString &displayName);
 
     // A root-window key grab that holds whatever the state of Caps Lock and Num Lock (whose
     // modifier mask is numLockMask): one grab for each of their combinations. All or nothing:
