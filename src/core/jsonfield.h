@@ -77,4 +77,11 @@ Read readRaw(const QJsonObject &o, QLatin1StringView key, std::optional<E> &out,
     return out ? Read::Value : Read::WrongType;
 }
 
+// Writes an optional field: an absent value leaves the key out.
+template <typename T>
+void write(QJsonObject &o, QLatin1StringView key, const std::optional<T> &value) {
+    if (value)
+        o.insert(key, *value);
+}
+
 } // namespace velmora::jsonfield

@@ -10,10 +10,7 @@ namespace velmora {
 
 QJsonObject DictationMeasurements::toJson() const {
     QJsonObject o;
-    auto put = [&o](const char *key, const auto &value) {
-        if (value)
-            o.insert(QLatin1String(key), *value);
-    };
+    const auto put = [&o](const char *key, const auto &value) { jsonfield::write(o, QLatin1StringView(key), value); };
     put("audioSeconds", audioSeconds);
     put("chunks", chunks);
     put("characters", characters);

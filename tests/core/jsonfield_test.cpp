@@ -96,3 +96,18 @@ TEST(JsonField, ARawValueMustNameACase) {
     EXPECT_EQ(jsonfield::readRaw(parse(R"({"t":"loud"})"), QLatin1StringView("t"), tone, parseTone), Read::WrongType);
     EXPECT_EQ(jsonfield::readRaw(parse(R"({"t":1})"), QLatin1StringView("t"), tone, parseTone), Read::WrongType);
 }
+
+TEST(JsonField, WrittenFieldsReadBackAndAbsentOnesAreLeftOut) {
+    QJsonObject o;
+    const std::optional<qint64> big = (qint64(1) << 60) + 1;
+    jsonfield::write(o, QLatin1StringView("big"), big);
+    jsonfield::write(o, QLatin1StringView("name"), std::optional<QString>("x"));
+    jsonfield::write(o, QLatin1StringView("none"), std::optional<bool>());
+    EXPECT_EQ(o.keys(), (QStringList{"big", "name"}));
+    std::optional<qint64> number;
+    EXPECT_EQ(jsonfield::readInteger(o, QLatin1StringView("big"), number), Read::Value);
+    EXPECT_EQ(number, big);
+    std::optional<QString> name;
+    EXPECT_EQ(jsonfield::readString(o, QLatin1StringView("name"), name), Read::Value);
+    EXPECT_EQ(name, "x");
+}

@@ -11,10 +11,7 @@ using namespace jsonfield;
 
 QJsonObject TranslateMeasurements::toJson() const {
     QJsonObject o;
-    auto put = [&o](const char *key, const auto &value) {
-        if (value)
-            o.insert(QLatin1StringView(key), *value);
-    };
+    const auto put = [&o](const char *key, const auto &value) { jsonfield::write(o, QLatin1StringView(key), value); };
     put("sourceLanguage", sourceLanguage);
     put("targetLanguage", targetLanguage);
     put("detected", detected);
