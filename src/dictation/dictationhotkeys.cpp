@@ -212,15 +212,25 @@ void DictationHotkeys::shortcutStatusChanged(const QString &name) {
     }
 }
 
-QCoro::Task<> DictationHotkeys::removeEscapeTapLater(quint64 tapId, std::shared_ptr<CancellationSource> source) {
-    QPointer<DictationHotkeys> self(this);
-    auto waiting = sleepFor(m_deps.escapeLinger, source->token());
+namespace {
+
+// Waits out the delay; false when the wait was cancelled or the hotkeys went meanwhile.
+QCoro::Task<bool> waitedOut(QPointer<DictationHotkeys> self, std::chrono::nanoseconds delay,
+                            std::shared_ptr<CancellationSource> source) {
+    auto waiting = sleepFor(delay, source->token());
     try {
         co_await std::move(waiting);
     } catch (const CancelledError &) {
-        co_return;
+        co_return false;
     }
-    if (!self || source->isCancelled())
+    co_return self && !source->isCancelled();
+}
+
+} // namespace
+
+QCoro::Task<> DictationHotkeys::removeEscapeTapLater(quint64 tapId, std::shared_ptr<CancellationSource> source) {
+    auto waiting = waitedOut(QPointer<DictationHotkeys>(this), m_deps.escapeLinger, source);
+    if (!co_await std::move(waiting))
         co_return;
     if (m_escapeTap.tap && m_escapeTap.id == tapId)
         m_escapeTap = {};
@@ -229,14 +239,8 @@ QCoro::Task<> DictationHotkeys::removeEscapeTapLater(quint64 tapId, std::shared_
 }
 
 QCoro::Task<> DictationHotkeys::retryTapsLater(std::shared_ptr<CancellationSource> source) {
-    QPointer<DictationHotkeys> self(this);
-    auto waiting = sleepFor(m_deps.tapRetryDelay, source->token());
-    try {
-        co_await std::move(waiting);
-    } catch (const CancelledError &) {
-        co_return;
-    }
-    if (!self || source->isCancelled() || !m_deps.trust->isTrusted(false))
+    auto waiting = waitedOut(QPointer<DictationHotkeys>(this), m_deps.tapRetryDelay, source);
+    if (!co_await std::move(waiting) || !m_deps.trust->isTrusted(false))
         co_return;
     if (m_tapRetry == source)
         m_tapRetry.reset();
