@@ -104,6 +104,8 @@ public:
     const QString &language() const { return m_language; }
     bool isQuitting() const { return m_quitting; }
 
+    // history is the owner's store and, like the owner, outlives every run it is given to (the
+    // recorder's awaits check only the recorder itself).
     BeginResult begin(SpeechRecorderOwner *owner, std::optional<QString> language, bool requiresAccessibility,
                       RecordingHistoryStoring *history);
     bool isCurrent(const QUuid &id) const { return m_generation && *m_generation == id; }
