@@ -1,16 +1,13 @@
 #include "ui/button.h"
 
-#include "ui/animation.h"
 #include "ui/environment.h"
 #include "ui/symbols.h"
 #include "ui/textlayout.h"
 #include "ui/typography.h"
 
-#include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
-#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -130,16 +127,12 @@ QColor brighten(const QColor &color, qreal amount) {
 
 } // namespace
 
-Button::Button(QWidget *parent) : QAbstractButton(parent), m_hoverAnimation(new QVariantAnimation(this)) {
+Button::Button(QWidget *parent) : QAbstractButton(parent), m_hover(new HoverFade(this)) {
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_hoverAnimation->setStartValue(0.0);
-    m_hoverAnimation->setEndValue(1.0);
-    connect(m_hoverAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
-        m_hoverProgress = value.toReal();
-        update();
-    });
+    // Text buttons draw no hover fill: nothing to fade.
+    m_hover->setStillWhile([this] { return std::holds_alternative<TextButtonStyle>(m_style); });
     connect(this, &QAbstractButton::pressed, this, qOverload<>(&QWidget::update));
     connect(this, &QAbstractButton::released, this, qOverload<>(&QWidget::update));
 }
@@ -151,7 +144,10 @@ Button::Button(const QString &text, const QString &symbol, const ButtonStyle &st
     updateToolTip();
 }
 
-Button::~Button() = default;
+Button::~Button() {
+    // The fade asks for m_style: no leave event may reach it once that is gone.
+    removeEventFilter(m_hover);
+}
 
 void Button::setText(const QString &text) {
     const QString old = QAbstractButton::text();
@@ -211,30 +207,7 @@ void Button::updateToolTip() {
 }
 
 bool Button::isHighlighted() const {
-    return isEnabled() && (m_hovering || isDown());
-}
-
-void Button::setHovering(bool hovering) {
-    if (hovering == m_hovering)
-        return;
-    m_hovering = hovering;
-    if (std::holds_alternative<TextButtonStyle>(m_style)) {
-        update();
-        return;
-    }
-    m_hoverAnimation->setStartValue(m_hoverProgress);
-    m_hoverAnimation->setEndValue(hovering ? 1.0 : 0.0);
-    startAnimation(m_hoverAnimation, Animation::quick(), false, this);
-}
-
-void Button::enterEvent(QEnterEvent *event) {
-    setHovering(true);
-    QAbstractButton::enterEvent(event);
-}
-
-void Button::leaveEvent(QEvent *event) {
-    setHovering(false);
-    QAbstractButton::leaveEvent(event);
+    return isEnabled() && (m_hover->isHovering() || isDown());
 }
 
 void Button::resizeEvent(QResizeEvent *event) {
@@ -267,7 +240,7 @@ Button::Look Button::look() const {
     auto c = [scheme](ColorName name) { return NamedColors::color(name, scheme); };
     const bool enabled = isEnabled();
     const bool pressed = isDown();
-    const qreal hover = enabled ? m_hoverProgress : 0.0;
+    const qreal hover = enabled ? m_hover->progress() : 0.0;
     const QColor clear(0, 0, 0, 0);
     Look look;
     std::visit(Overloaded{
@@ -289,14 +262,14 @@ Button::Look Button::look() const {
                        look.text = c(ColorName::TextOnAccent);
                        const bool active = enabled && !s.running;
                        if (active)
-                           look.brightness = pressed ? -0.08 : -0.04 * m_hoverProgress;
+                           look.brightness = pressed ? -0.08 : -0.04 * m_hover->progress();
                        look.opacity = s.running ? 0.7 : (enabled ? 1.0 : 0.4);
                    },
                    [&](const SmallButtonStyle &) {
                        const QColor resting =
                            scheme == ColorScheme::Dark ? c(ColorName::SurfacePressed) : c(ColorName::SurfaceContent);
                        look.fill = pressed ? c(ColorName::SurfacePressed)
-                                           : mix(resting, c(ColorName::SurfaceHover), m_hoverProgress);
+                                           : mix(resting, c(ColorName::SurfaceHover), m_hover->progress());
                        look.border = c(ColorName::LineStrong);
                        look.text = c(ColorName::TextPrimary);
                    },
@@ -319,7 +292,7 @@ Button::Look Button::look() const {
                    },
                    [&](const FillButtonStyle &s) {
                        look.fill = pressed ? c(ColorName::SurfacePressed)
-                                           : mix(c(s.fill), c(ColorName::SurfaceHover), m_hoverProgress);
+                                           : mix(c(s.fill), c(ColorName::SurfaceHover), m_hover->progress());
                        if (s.border)
                            look.border = c(*s.border);
                        look.text = c(ColorName::TextPrimary);

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "ui/buttonstyle.h"
+#include "ui/hoverfade.h"
 
 #include <QAbstractButton>
 #include <QPointer>
 
 #include <optional>
-
-class QVariantAnimation;
 
 namespace velmora {
 
@@ -45,9 +44,9 @@ public:
 
     // Highlighted: enabled and hovered or pressed.
     bool isHighlighted() const;
-    bool isHovered() const { return m_hovering; }
+    bool isHovered() const { return m_hover->isHovering(); }
     // 0 to 1: how far the hover look has faded in.
-    qreal hoverProgress() const { return m_hoverProgress; }
+    qreal hoverProgress() const { return m_hover->progress(); }
 
     // The fill, border and text colours and the opacity the button is drawn with right now.
     struct Look {
@@ -65,13 +64,10 @@ public:
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool hitButton(const QPoint &pos) const override;
 
 private:
-    void setHovering(bool hovering);
     void changed();
     void updateToolTip();
 
@@ -80,9 +76,7 @@ private:
     std::optional<qreal> m_symbolSize;
     std::optional<qreal> m_disabledOpacity;
     QPointer<QWidget> m_label;
-    bool m_hovering = false;
-    qreal m_hoverProgress = 0;
-    QVariantAnimation *m_hoverAnimation;
+    HoverFade *m_hover;
 };
 
 } // namespace velmora

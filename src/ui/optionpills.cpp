@@ -1,20 +1,17 @@
 #include "ui/optionpills.h"
 
-#include "ui/animation.h"
 #include "ui/environment.h"
 #include "ui/symbols.h"
 #include "ui/textlayout.h"
 #include "ui/typography.h"
 
 #include <QActionGroup>
-#include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QToolTip>
-#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -29,18 +26,10 @@ int pillHeight(const QWidget *widget) {
     return int(scaled(Environment::textSize(widget), 24, 4));
 }
 
-QVariantAnimation *makeHoverAnimation(QObject *owner, qreal *value, QWidget *widget) {
-    auto *animation = new QVariantAnimation(owner);
-    QObject::connect(animation, &QVariantAnimation::valueChanged, widget, [value, widget](const QVariant &v) {
-        *value = v.toReal();
-        widget->update();
-    });
-    return animation;
-}
-
 } // namespace
 
-OptionPill::OptionPill(const QString &title, bool selected, QWidget *parent) : QAbstractButton(parent) {
+OptionPill::OptionPill(const QString &title, bool selected, QWidget *parent)
+    : QAbstractButton(parent), m_hover(new HoverFade(this)) {
     setText(title);
     setAccessibleName(title);
     setCheckable(true);
@@ -48,7 +37,6 @@ OptionPill::OptionPill(const QString &title, bool selected, QWidget *parent) : Q
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_animation = makeHoverAnimation(this, &m_hover, this);
 }
 
 void OptionPill::setSelected(bool selected) {
@@ -74,22 +62,6 @@ bool OptionPill::event(QEvent *event) {
     return QAbstractButton::event(event);
 }
 
-void OptionPill::animateTo(qreal end) {
-    m_animation->setStartValue(m_hover);
-    m_animation->setEndValue(end);
-    startAnimation(m_animation, Animation::quick(), false, this);
-}
-
-void OptionPill::enterEvent(QEnterEvent *event) {
-    animateTo(1.0);
-    QAbstractButton::enterEvent(event);
-}
-
-void OptionPill::leaveEvent(QEvent *event) {
-    animateTo(0.0);
-    QAbstractButton::leaveEvent(event);
-}
-
 void OptionPill::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -98,9 +70,9 @@ void OptionPill::paintEvent(QPaintEvent *) {
     if (isSelected()) {
         painter.setBrush(Environment::color(this, ColorName::SurfaceCapsule));
         painter.drawRoundedRect(QRectF(rect()), radius, radius);
-    } else if (m_hover > 0) {
+    } else if (m_hover->progress() > 0) {
         QColor hover = Environment::color(this, ColorName::SurfaceHover);
-        hover.setAlphaF(float(hover.alphaF() * m_hover));
+        hover.setAlphaF(float(hover.alphaF() * m_hover->progress()));
         painter.setBrush(hover);
         painter.drawRoundedRect(QRectF(rect()), radius, radius);
     }
@@ -110,13 +82,13 @@ void OptionPill::paintEvent(QPaintEvent *) {
     painter.drawText(QRectF(rect()), Qt::AlignCenter, text());
 }
 
-OptionsMenu::OptionsMenu(const QString &title, QWidget *parent) : QAbstractButton(parent), m_menu(new QMenu(this)) {
+OptionsMenu::OptionsMenu(const QString &title, QWidget *parent)
+    : QAbstractButton(parent), m_menu(new QMenu(this)), m_hover(new HoverFade(this)) {
     setText(title);
     setAccessibleName(title);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_animation = makeHoverAnimation(this, &m_hover, this);
     connect(this, &QAbstractButton::clicked, this, [this] {
         if (isEnabled())
             m_menu->popup(mapToGlobal(QPoint(0, height() + 2)));
@@ -175,31 +147,15 @@ bool OptionsMenu::event(QEvent *event) {
     return QAbstractButton::event(event);
 }
 
-void OptionsMenu::animateTo(qreal end) {
-    m_animation->setStartValue(m_hover);
-    m_animation->setEndValue(end);
-    startAnimation(m_animation, Animation::quick(), false, this);
-}
-
-void OptionsMenu::enterEvent(QEnterEvent *event) {
-    animateTo(1.0);
-    QAbstractButton::enterEvent(event);
-}
-
-void OptionsMenu::leaveEvent(QEvent *event) {
-    animateTo(0.0);
-    QAbstractButton::leaveEvent(event);
-}
-
 void OptionsMenu::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(isEnabled() ? 1.0 : 0.4);
     const QRectF capsule(rect());
     const qreal radius = capsule.height() / 2.0;
-    if (isEnabled() && m_hover > 0) {
+    if (isEnabled() && m_hover->progress() > 0) {
         QColor hover = Environment::color(this, ColorName::SurfaceHover);
-        hover.setAlphaF(float(hover.alphaF() * m_hover));
+        hover.setAlphaF(float(hover.alphaF() * m_hover->progress()));
         painter.setPen(Qt::NoPen);
         painter.setBrush(hover);
         painter.drawRoundedRect(capsule, radius, radius);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/hoverfade.h"
 #include "ui/styledlabel.h"
 
 #include <QAbstractButton>
@@ -9,7 +10,6 @@
 #include <functional>
 
 class QMenu;
-class QVariantAnimation;
 
 namespace velmora {
 
@@ -23,7 +23,7 @@ public:
 
     bool isSelected() const { return isChecked(); }
     void setSelected(bool selected);
-    qreal hoverProgress() const { return m_hover; }
+    qreal hoverProgress() const { return m_hover->progress(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -32,14 +32,9 @@ protected:
     bool event(QEvent *event) override;
     void nextCheckState() override {}
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
-    void animateTo(qreal end);
-
-    QVariantAnimation *m_animation;
-    qreal m_hover = 0;
+    HoverFade *m_hover;
 };
 
 // A compact menu button: its title and a chevron in an outlined capsule. The caller fills
@@ -53,7 +48,7 @@ public:
     explicit OptionsMenu(const QString &title, QWidget *parent = nullptr);
 
     QMenu *menu() const { return m_menu; }
-    qreal hoverProgress() const { return m_hover; }
+    qreal hoverProgress() const { return m_hover->progress(); }
     // The symbol shown in place of a title that does not fit; none elides the title instead.
     void setCompactSymbol(const QString &symbol);
     // Whether the whole title is shown at the current width.
@@ -65,17 +60,13 @@ public:
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
-    void animateTo(qreal end);
     int symbolSize() const;
 
     QMenu *m_menu;
     QString m_compactSymbol;
-    QVariantAnimation *m_animation;
-    qreal m_hover = 0;
+    HoverFade *m_hover;
 };
 
 // One choice of a few options as a row of pills; when the row does not fit the width it is

@@ -3,12 +3,12 @@
 #include "ui/animation.h"
 #include "ui/environment.h"
 #include "ui/flowlayout.h"
+#include "ui/hoverfade.h"
 #include "ui/hovertip.h"
 #include "ui/styledlabel.h"
 #include "ui/symbols.h"
 
 #include <QAbstractButton>
-#include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVariantAnimation>
@@ -24,16 +24,10 @@ constexpr qreal kSpacing = 6;
 // The chip's x: a glyph that turns onto a filled circle while hovered.
 class RemoveButton : public QAbstractButton {
 public:
-    explicit RemoveButton(QWidget *parent) : QAbstractButton(parent), m_animation(new QVariantAnimation(this)) {
+    explicit RemoveButton(QWidget *parent) : QAbstractButton(parent), m_hover(new HoverFade(this)) {
         setAttribute(Qt::WA_Hover);
         setFocusPolicy(Qt::TabFocus);
         setCursor(Qt::ArrowCursor);
-        m_animation->setStartValue(0.0);
-        m_animation->setEndValue(1.0);
-        connect(m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
-            m_hover = value.toReal();
-            update();
-        });
     }
 
     void setLabel(const QString &label) {
@@ -52,14 +46,6 @@ protected:
         const qreal r = width() / 2.0;
         return std::hypot(pos.x() + 0.5 - c.x(), pos.y() + 0.5 - c.y()) <= r;
     }
-    void enterEvent(QEnterEvent *event) override {
-        animateTo(1.0);
-        QAbstractButton::enterEvent(event);
-    }
-    void leaveEvent(QEvent *event) override {
-        animateTo(0.0);
-        QAbstractButton::leaveEvent(event);
-    }
     bool event(QEvent *event) override {
         if (Environment::isChange(event))
             updateGeometry();
@@ -70,25 +56,19 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         const QColor tertiary = Environment::color(this, ColorName::TextTertiary);
         QColor circle = tertiary;
-        circle.setAlphaF(float(tertiary.alphaF() * m_hover));
+        const qreal hover = m_hover->progress();
+        circle.setAlphaF(float(tertiary.alphaF() * hover));
         painter.setPen(Qt::NoPen);
         painter.setBrush(circle);
         painter.drawEllipse(QRectF(rect()));
         const QColor on = Environment::color(this, ColorName::TextOnAccent);
-        const QColor glyph = m_hover >= 0.5 ? on : tertiary;
+        const QColor glyph = hover >= 0.5 ? on : tertiary;
         const int box = int(scaled(Environment::textSize(this), 7, 1)) + 1;
         Symbols::paint(&painter, QRectF(rect()), QStringLiteral("xmark"), box, glyph);
     }
 
 private:
-    void animateTo(qreal end) {
-        m_animation->setStartValue(m_hover);
-        m_animation->setEndValue(end);
-        startAnimation(m_animation, Animation::quick(), false, this);
-    }
-
-    QVariantAnimation *m_animation;
-    qreal m_hover = 0;
+    HoverFade *m_hover;
 };
 
 class Chip : public QWidget {

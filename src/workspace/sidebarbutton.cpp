@@ -1,29 +1,22 @@
 #include "workspace/sidebarbutton.h"
 
-#include "ui/animation.h"
 #include "ui/environment.h"
 
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QVariantAnimation>
 
 namespace velmora {
 
 SidebarButton::SidebarButton(QWidget *parent)
-    : QWidget(parent), m_layout(new QHBoxLayout(this)), m_hoverAnimation(new QVariantAnimation(this)) {
+    : QWidget(parent), m_layout(new QHBoxLayout(this)), m_hover(new HoverFade(this)) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_layout->setContentsMargins(kOuterMargin + kInnerMargin, 0, kOuterMargin + kInnerMargin, 0);
     m_layout->setSpacing(kSpacing);
-    m_hoverAnimation->setStartValue(0.0);
-    m_hoverAnimation->setEndValue(1.0);
-    connect(m_hoverAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
-        m_hoverProgress = value.toReal();
-        update();
-    });
+    connect(m_hover, &HoverFade::hoveringChanged, this, &SidebarButton::hoveringChanged);
     applyMetrics();
 }
 
@@ -52,7 +45,7 @@ QColor SidebarButton::fill() const {
     if (m_selected)
         return Environment::color(this, ColorName::SurfaceSelection);
     QColor hover = Environment::color(this, ColorName::SurfaceHover);
-    hover.setAlphaF(hover.alphaF() * m_hoverProgress);
+    hover.setAlphaF(hover.alphaF() * m_hover->progress());
     return hover;
 }
 
@@ -81,28 +74,6 @@ void SidebarButton::paintEvent(QPaintEvent *) {
     painter.fillPath(path, color);
 }
 
-void SidebarButton::setHovering(bool hovering) {
-    if (m_hovering == hovering)
-        return;
-    m_hovering = hovering;
-    m_hoverAnimation->stop();
-    m_hoverAnimation->setStartValue(m_hoverProgress);
-    m_hoverAnimation->setEndValue(hovering ? 1.0 : 0.0);
-    // Hover feedback plays whatever Reduce Motion says.
-    startAnimation(m_hoverAnimation, Animation::quick(), false, this);
-    emit hoveringChanged(hovering);
-}
-
-void SidebarButton::enterEvent(QEnterEvent *event) {
-    setHovering(true);
-    QWidget::enterEvent(event);
-}
-
-void SidebarButton::leaveEvent(QEvent *event) {
-    setHovering(false);
-    QWidget::leaveEvent(event);
-}
-
 void SidebarButton::mousePressEvent(QMouseEvent *event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
@@ -116,9 +87,7 @@ void SidebarButton::mousePressEvent(QMouseEvent *event) {
 void SidebarButton::mouseMoveEvent(QMouseEvent *event) {
     if (!m_pressed)
         return QWidget::mouseMoveEvent(event);
-    const bool inside = rect().contains(event->position().toPoint());
-    if (inside != m_hovering)
-        setHovering(inside);
+    m_hover->setHovering(rect().contains(event->position().toPoint()));
 }
 
 void SidebarButton::mouseReleaseEvent(QMouseEvent *event) {

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "ui/hoverfade.h"
+
 #include <QWidget>
 
 class QHBoxLayout;
-class QVariantAnimation;
 
 namespace velmora {
 
@@ -23,10 +24,10 @@ public:
 
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
-    bool isHovering() const { return m_hovering; }
+    bool isHovering() const { return m_hover->isHovering(); }
     bool isPressed() const { return m_pressed; }
     // 0 to 1: how far the hover fill has faded in.
-    qreal hoverProgress() const { return m_hoverProgress; }
+    qreal hoverProgress() const { return m_hover->progress(); }
 
     // The fill drawn now: pressed, else selected, else hover; transparent otherwise.
     QColor fill() const;
@@ -49,8 +50,6 @@ protected:
     QHBoxLayout *contentLayout() const { return m_layout; }
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -58,16 +57,13 @@ protected:
     virtual void textSizeChanged() {}
 
 private:
-    void setHovering(bool hovering);
     void applyMetrics();
 
     QHBoxLayout *m_layout;
     bool m_selected = false;
-    bool m_hovering = false;
     bool m_pressed = false;
     QPoint m_pressAt;
-    qreal m_hoverProgress = 0;
-    QVariantAnimation *m_hoverAnimation;
+    HoverFade *m_hover;
 };
 
 } // namespace velmora

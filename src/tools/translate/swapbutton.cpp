@@ -1,11 +1,9 @@
 #include "tools/translate/swapbutton.h"
 
-#include "ui/animation.h"
 #include "ui/environment.h"
 #include "ui/symbols.h"
 
 #include <QPainter>
-#include <QVariantAnimation>
 
 namespace velmora {
 
@@ -20,14 +18,10 @@ QColor mix(const QColor &from, const QColor &to, qreal t) {
 } // namespace
 
 SwapButton::SwapButton(const QString &symbol, QWidget *parent)
-    : QAbstractButton(parent), m_symbol(symbol), m_animation(new QVariantAnimation(this)) {
+    : QAbstractButton(parent), m_symbol(symbol), m_hover(new HoverFade(this)) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    connect(m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
-        m_hover = value.toReal();
-        update();
-    });
 }
 
 int SwapButton::diameter() const {
@@ -43,35 +37,15 @@ SwapButton::Look SwapButton::look() const {
     const QColor rest = Environment::color(this, dark ? ColorName::SurfacePressed : ColorName::SurfaceContent);
     Look look;
     look.fill = isDown() ? Environment::color(this, ColorName::SurfacePressed)
-                         : mix(rest, Environment::color(this, ColorName::SurfaceHover), m_hover);
+                         : mix(rest, Environment::color(this, ColorName::SurfaceHover), m_hover->progress());
     look.border = Environment::color(this, ColorName::LineStrong);
     look.symbol = mix(Environment::color(this, ColorName::TextSecondary),
-                      Environment::color(this, ColorName::TextPrimary), m_hover);
+                      Environment::color(this, ColorName::TextPrimary), m_hover->progress());
     return look;
 }
 
 QSize SwapButton::sizeHint() const {
     return {diameter(), diameter()};
-}
-
-void SwapButton::setHovering(bool hovering) {
-    if (hovering == m_hovering)
-        return;
-    m_hovering = hovering;
-    m_animation->stop();
-    m_animation->setStartValue(m_hover);
-    m_animation->setEndValue(hovering ? 1.0 : 0.0);
-    startAnimation(m_animation, Animation::quick(), false, this);
-}
-
-void SwapButton::enterEvent(QEnterEvent *event) {
-    setHovering(true);
-    QAbstractButton::enterEvent(event);
-}
-
-void SwapButton::leaveEvent(QEvent *event) {
-    setHovering(false);
-    QAbstractButton::leaveEvent(event);
 }
 
 bool SwapButton::hitButton(const QPoint &pos) const {

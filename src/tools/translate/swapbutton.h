@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "ui/hoverfade.h"
 
-class QVariantAnimation;
+#include <QAbstractButton>
 
 namespace velmora {
 
@@ -18,8 +18,8 @@ public:
     int diameter() const;
     // The symbol's size: 13, 15, 17, 19.
     int symbolPointSize() const;
-    bool isHovered() const { return m_hovering; }
-    qreal hoverProgress() const { return m_hover; }
+    bool isHovered() const { return m_hover->isHovering(); }
+    qreal hoverProgress() const { return m_hover->progress(); }
 
     struct Look {
         QColor fill;
@@ -35,17 +35,11 @@ public:
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
     bool hitButton(const QPoint &pos) const override;
 
 private:
-    void setHovering(bool hovering);
-
     QString m_symbol;
-    bool m_hovering = false;
-    qreal m_hover = 0;
-    QVariantAnimation *m_animation;
+    HoverFade *m_hover;
 };
 
 } // namespace velmora
