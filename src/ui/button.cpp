@@ -110,16 +110,6 @@ Metrics metricsFor(const ButtonStyle &style, TextSize size, bool hasSymbol,
     return m;
 }
 
-QColor mix(const QColor &a, const QColor &b, qreal t) {
-    if (t <= 0)
-        return a;
-    if (t >= 1)
-        return b;
-    return QColor::fromRgbF(
-        float(a.redF() + (b.redF() - a.redF()) * t), float(a.greenF() + (b.greenF() - a.greenF()) * t),
-        float(a.blueF() + (b.blueF() - a.blueF()) * t), float(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
-}
-
 QColor brighten(const QColor &color, qreal amount) {
     auto channel = [amount](float v) { return std::clamp(v + float(amount), 0.0f, 1.0f); };
     return QColor::fromRgbF(channel(color.redF()), channel(color.greenF()), channel(color.blueF()), color.alphaF());
@@ -246,10 +236,10 @@ Button::Look Button::look() const {
     std::visit(Overloaded{
                    [&](const IconButtonStyle &) {
                        look.fill = pressed && enabled ? c(ColorName::SurfacePressed)
-                                                      : mix(clear, c(ColorName::SurfacePressed), hover);
+                                                      : mixColors(clear, c(ColorName::SurfacePressed), hover);
                        look.text = pressed && enabled
                                        ? c(ColorName::TextPrimary)
-                                       : mix(c(ColorName::TextSecondary), c(ColorName::TextPrimary), hover);
+                                       : mixColors(c(ColorName::TextSecondary), c(ColorName::TextPrimary), hover);
                        look.opacity = enabled ? 1.0 : 0.4;
                    },
                    [&](const TextButtonStyle &) {
@@ -269,7 +259,7 @@ Button::Look Button::look() const {
                        const QColor resting =
                            scheme == ColorScheme::Dark ? c(ColorName::SurfacePressed) : c(ColorName::SurfaceContent);
                        look.fill = pressed ? c(ColorName::SurfacePressed)
-                                           : mix(resting, c(ColorName::SurfaceHover), m_hover->progress());
+                                           : mixColors(resting, c(ColorName::SurfaceHover), m_hover->progress());
                        look.border = c(ColorName::LineStrong);
                        look.text = c(ColorName::TextPrimary);
                    },
@@ -277,22 +267,22 @@ Button::Look Button::look() const {
                        const QColor resting =
                            scheme == ColorScheme::Dark ? c(ColorName::SurfacePressed) : c(ColorName::SurfaceContent);
                        look.fill = pressed && enabled ? c(ColorName::SurfacePressed)
-                                                      : mix(resting, c(ColorName::SurfaceHover), hover);
+                                                      : mixColors(resting, c(ColorName::SurfaceHover), hover);
                        look.border = c(ColorName::LineStrong);
                        look.text = c(ColorName::TextPrimary);
                        look.opacity = enabled ? 1.0 : 0.4;
                    },
                    [&](const PaneButtonStyle &) {
                        look.fill = pressed && enabled ? c(ColorName::SurfacePressed)
-                                                      : mix(clear, c(ColorName::SurfacePressed), hover);
+                                                      : mixColors(clear, c(ColorName::SurfacePressed), hover);
                        look.text = pressed && enabled
                                        ? c(ColorName::TextPrimary)
-                                       : mix(c(ColorName::TextSecondary), c(ColorName::TextPrimary), hover);
+                                       : mixColors(c(ColorName::TextSecondary), c(ColorName::TextPrimary), hover);
                        look.opacity = enabled ? 1.0 : 0.4;
                    },
                    [&](const FillButtonStyle &s) {
                        look.fill = pressed ? c(ColorName::SurfacePressed)
-                                           : mix(c(s.fill), c(ColorName::SurfaceHover), m_hover->progress());
+                                           : mixColors(c(s.fill), c(ColorName::SurfaceHover), m_hover->progress());
                        if (s.border)
                            look.border = c(*s.border);
                        look.text = c(ColorName::TextPrimary);

@@ -2,6 +2,7 @@
 
 #include "ui/animation.h"
 
+#include <QColor>
 #include <QEvent>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -34,6 +35,16 @@ bool HoverFade::eventFilter(QObject *watched, QEvent *event) {
     if (watched == m_widget && (event->type() == QEvent::Enter || event->type() == QEvent::Leave))
         setHovering(event->type() == QEvent::Enter);
     return QObject::eventFilter(watched, event);
+}
+
+QColor mixColors(const QColor &from, const QColor &to, qreal progress) {
+    if (progress <= 0)
+        return from;
+    if (progress >= 1)
+        return to;
+    auto channel = [progress](float a, float b) { return float(a + (b - a) * progress); };
+    return QColor::fromRgbF(channel(from.redF(), to.redF()), channel(from.greenF(), to.greenF()),
+                            channel(from.blueF(), to.blueF()), channel(from.alphaF(), to.alphaF()));
 }
 
 } // namespace velmora

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QColor;
 class QVariantAnimation;
 class QWidget;
 
@@ -37,5 +38,9 @@ private:
     bool m_hovering = false;
     qreal m_progress = 0;
 };
+
+// The colour progress of the way from one colour to another, channel by channel: how a hover
+// look fades between its resting and hovered colours.
+QColor mixColors(const QColor &from, const QColor &to, qreal progress);
 
 } // namespace velmora

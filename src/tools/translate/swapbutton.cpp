@@ -7,16 +7,6 @@
 
 namespace velmora {
 
-namespace {
-
-QColor mix(const QColor &from, const QColor &to, qreal t) {
-    return QColor::fromRgbF(
-        from.redF() + (to.redF() - from.redF()) * t, from.greenF() + (to.greenF() - from.greenF()) * t,
-        from.blueF() + (to.blueF() - from.blueF()) * t, from.alphaF() + (to.alphaF() - from.alphaF()) * t);
-}
-
-} // namespace
-
 SwapButton::SwapButton(const QString &symbol, QWidget *parent)
     : QAbstractButton(parent), m_symbol(symbol), m_hover(new HoverFade(this)) {
     setCursor(Qt::PointingHandCursor);
@@ -37,10 +27,10 @@ SwapButton::Look SwapButton::look() const {
     const QColor rest = Environment::color(this, dark ? ColorName::SurfacePressed : ColorName::SurfaceContent);
     Look look;
     look.fill = isDown() ? Environment::color(this, ColorName::SurfacePressed)
-                         : mix(rest, Environment::color(this, ColorName::SurfaceHover), m_hover->progress());
+                         : mixColors(rest, Environment::color(this, ColorName::SurfaceHover), m_hover->progress());
     look.border = Environment::color(this, ColorName::LineStrong);
-    look.symbol = mix(Environment::color(this, ColorName::TextSecondary),
-                      Environment::color(this, ColorName::TextPrimary), m_hover->progress());
+    look.symbol = mixColors(Environment::color(this, ColorName::TextSecondary),
+                            Environment::color(this, ColorName::TextPrimary), m_hover->progress());
     return look;
 }
 
