@@ -147,20 +147,21 @@ void Button::setText(const QString &text) {
     updateToolTip();
 }
 
-void Button::setButtonStyle(const ButtonStyle &style) {
-    if (style == m_style)
+template <class T>
+void Button::setShapingField(T &field, const T &value) {
+    if (value == field)
         return;
-    m_style = style;
+    field = value;
     updateToolTip();
     changed();
 }
 
+void Button::setButtonStyle(const ButtonStyle &style) {
+    setShapingField(m_style, style);
+}
+
 void Button::setSymbol(const QString &symbol) {
-    if (symbol == m_symbol)
-        return;
-    m_symbol = symbol;
-    updateToolTip();
-    changed();
+    setShapingField(m_symbol, symbol);
 }
 
 void Button::setSymbolSize(std::optional<qreal> standardPoints) {

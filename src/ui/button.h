@@ -70,6 +70,9 @@ protected:
 private:
     void changed();
     void updateToolTip();
+    // Sets a field that the size, the look and the hover tip follow.
+    template <class T>
+    void setShapingField(T &field, const T &value);
 
     ButtonStyle m_style;
     QString m_symbol;
