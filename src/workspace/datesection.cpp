@@ -20,10 +20,14 @@ QDateTime fromUDate(UDate date) {
     return QDateTime::fromMSecsSinceEpoch(qint64(date), Qt::UTC);
 }
 
-// The first instant of the day holding date, in the calendar's time zone.
-UDate startOfDay(icu::Calendar &calendar, UDate date) {
+enum class Period { Day, Month };
+
+// The first instant of the day or month holding date, in the calendar's time zone.
+UDate startOf(Period period, icu::Calendar &calendar, UDate date) {
     UErrorCode status = U_ZERO_ERROR;
     calendar.setTime(date, status);
+    if (period == Period::Month)
+        calendar.set(UCAL_DATE, 1);
     calendar.set(UCAL_HOUR_OF_DAY, 0);
     calendar.set(UCAL_MINUTE, 0);
     calendar.set(UCAL_SECOND, 0);
@@ -32,24 +36,16 @@ UDate startOfDay(icu::Calendar &calendar, UDate date) {
     return U_SUCCESS(status) ? start : date;
 }
 
+UDate startOfDay(icu::Calendar &calendar, UDate date) {
+    return startOf(Period::Day, calendar, date);
+}
+
 // Calendar days from one day start to another; negative for a later day.
 int daysBetween(icu::Calendar &calendar, UDate fromDay, UDate toDay) {
     UErrorCode status = U_ZERO_ERROR;
     calendar.setTime(fromDay, status);
     const int32_t days = calendar.fieldDifference(toDay, UCAL_DATE, status);
     return U_SUCCESS(status) ? int(days) : 0;
-}
-
-UDate startOfMonth(icu::Calendar &calendar, UDate dayStart) {
-    UErrorCode status = U_ZERO_ERROR;
-    calendar.setTime(dayStart, status);
-    calendar.set(UCAL_DATE, 1);
-    calendar.set(UCAL_HOUR_OF_DAY, 0);
-    calendar.set(UCAL_MINUTE, 0);
-    calendar.set(UCAL_SECOND, 0);
-    calendar.set(UCAL_MILLISECOND, 0);
-    const UDate start = calendar.getTime(status);
-    return U_SUCCESS(status) ? start : dayStart;
 }
 
 QString fromUnicode(const icu::UnicodeString &text) {
@@ -69,7 +65,7 @@ DateSection DateSection::of(const QDateTime &date, const QDateTime &now, const i
         return DateSection::yesterday();
     if (days <= 7)
         return DateSection::previous7Days();
-    return DateSection::month(fromUDate(startOfMonth(*cal, day)));
+    return DateSection::month(fromUDate(startOf(Period::Month, *cal, day)));
 }
 
 template <typename Item, typename DateOf>
