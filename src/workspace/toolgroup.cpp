@@ -1,6 +1,6 @@
 #include "workspace/toolgroup.h"
 
-#include <QCoreApplication>
+#include "workspace/workspacetext.h"
 
 #include <array>
 
@@ -8,14 +8,9 @@ namespace velmora {
 
 namespace {
 
-struct Text {
-    const char *source;
-    const char *comment;
-};
-
 struct GroupInfo {
     const char *id;
-    Text title;
+    WorkspaceText title;
 };
 
 const std::array<GroupInfo, 4> kGroups = {{
@@ -41,8 +36,7 @@ QString toolGroupId(ToolGroup group) {
 }
 
 QString toolGroupTitle(ToolGroup group) {
-    const Text &title = kGroups.at(std::size_t(group)).title;
-    return QCoreApplication::translate("Workspace", title.source, title.comment);
+    return kGroups.at(std::size_t(group)).title.translated();
 }
 
 QList<WorkspaceTool> toolGroupTools(ToolGroup group) {

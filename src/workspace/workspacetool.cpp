@@ -1,6 +1,6 @@
 #include "workspace/workspacetool.h"
 
-#include <QCoreApplication>
+#include "workspace/workspacetext.h"
 
 #include <array>
 
@@ -8,15 +8,10 @@ namespace velmora {
 
 namespace {
 
-struct Text {
-    const char *source;
-    const char *comment;
-};
-
 struct ToolInfo {
     const char *raw;
-    Text name;
-    Text summary;
+    WorkspaceText name;
+    WorkspaceText summary;
     const char *symbol;
 };
 
@@ -85,11 +80,11 @@ std::optional<WorkspaceTool> workspaceToolFromString(const QString &raw) {
 }
 
 QString toolName(WorkspaceTool tool) {
-    return QCoreApplication::translate("Workspace", info(tool).name.source, info(tool).name.comment);
+    return info(tool).name.translated();
 }
 
 QString toolSummary(WorkspaceTool tool) {
-    return QCoreApplication::translate("Workspace", info(tool).summary.source, info(tool).summary.comment);
+    return info(tool).summary.translated();
 }
 
 QString toolSymbol(WorkspaceTool tool) {
