@@ -32,7 +32,9 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 namespace velmora::gallery {
@@ -585,36 +587,29 @@ QWidget *pageScaffoldPage() {
     return page;
 }
 
-QWidget *buildPage(const QString &name);
+struct PageBuilder {
+    const char *name;
+    QWidget *(*build)();
+};
+
+// The pages in the order they are listed.
+constexpr PageBuilder kPages[] = {
+    {"typography", typographyPage}, {"colors", colorsPage}, {"symbols", symbolsPage}, {"buttons", buttonsPage},
+    {"controls", controlsPage},     {"result", resultPage}, {"panes", panesPage},     {"page", pageScaffoldPage},
+};
 
 QWidget *build(const QString &name) {
-    QWidget *page = buildPage(name);
+    const auto *builder = std::find_if(std::begin(kPages), std::end(kPages),
+                                       [&](const PageBuilder &page) { return name == QLatin1String(page.name); });
+    if (builder == std::end(kPages))
+        return nullptr;
+    QWidget *page = builder->build();
     // Sheets end in a stretch: height a layout has left over goes below the last section.
     if (page && !qobject_cast<QAbstractScrollArea *>(page)) {
         if (auto *layout = qobject_cast<QVBoxLayout *>(page->layout()))
             layout->addStretch(1);
     }
     return page;
-}
-
-QWidget *buildPage(const QString &name) {
-    if (name == QLatin1String("typography"))
-        return typographyPage();
-    if (name == QLatin1String("colors"))
-        return colorsPage();
-    if (name == QLatin1String("symbols"))
-        return symbolsPage();
-    if (name == QLatin1String("buttons"))
-        return buttonsPage();
-    if (name == QLatin1String("controls"))
-        return controlsPage();
-    if (name == QLatin1String("result"))
-        return resultPage();
-    if (name == QLatin1String("panes"))
-        return panesPage();
-    if (name == QLatin1String("page"))
-        return pageScaffoldPage();
-    return nullptr;
 }
 
 std::unique_ptr<QTranslator> &translator() {
@@ -645,9 +640,10 @@ QList<Variant> allVariants() {
 }
 
 QStringList pageNames() {
-    return {QStringLiteral("typography"), QStringLiteral("colors"),   QStringLiteral("symbols"),
-            QStringLiteral("buttons"),    QStringLiteral("controls"), QStringLiteral("result"),
-            QStringLiteral("panes"),      QStringLiteral("page")};
+    QStringList names;
+    for (const PageBuilder &page : kPages)
+        names.append(QString::fromLatin1(page.name));
+    return names;
 }
 
 void setLanguage(const QString &language) {
