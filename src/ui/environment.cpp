@@ -123,6 +123,11 @@ void setCompressesHeaderOptions(QWidget *widget, bool compresses) {
     set(widget, kCompresses, compresses);
 }
 
+void applyHeaderOptionSizePolicy(QWidget *menu) {
+    menu->setSizePolicy(compressesHeaderOptions(menu) ? QSizePolicy::Preferred : QSizePolicy::Fixed,
+                        QSizePolicy::Fixed);
+}
+
 bool reduceMotion(const QWidget *widget) {
     return lookUp(widget, kReduceMotion).toBool();
 }

@@ -37,6 +37,8 @@ void setShowsKeyHints(QWidget *widget, bool shows);
 // Default false; lets an options menu take less than its ideal width and truncate its title.
 bool compressesHeaderOptions(const QWidget *widget);
 void setCompressesHeaderOptions(QWidget *widget, bool compresses);
+// Sizes an options menu by that: only a compressing header may take width from its title.
+void applyHeaderOptionSizePolicy(QWidget *menu);
 
 // Default false; reducible animations apply their change at once while it is true.
 bool reduceMotion(const QWidget *widget);

@@ -129,8 +129,7 @@ QSize OptionsMenu::minimumSizeHint() const {
 
 bool OptionsMenu::event(QEvent *event) {
     if (Environment::isChange(event)) {
-        setSizePolicy(Environment::compressesHeaderOptions(this) ? QSizePolicy::Preferred : QSizePolicy::Fixed,
-                      QSizePolicy::Fixed);
+        Environment::applyHeaderOptionSizePolicy(this);
         updateGeometry();
         update();
     }

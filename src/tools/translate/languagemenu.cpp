@@ -93,9 +93,7 @@ QSize LanguageMenu::minimumSizeHint() const {
 
 bool LanguageMenu::event(QEvent *event) {
     if (Environment::isChange(event)) {
-        // Only a compressing header may take width from the title.
-        setSizePolicy(Environment::compressesHeaderOptions(this) ? QSizePolicy::Preferred : QSizePolicy::Fixed,
-                      QSizePolicy::Fixed);
+        Environment::applyHeaderOptionSizePolicy(this);
         updateGeometry();
         update();
     }
