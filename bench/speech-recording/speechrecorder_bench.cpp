@@ -11,6 +11,7 @@
 //
 //   bench_speech_recorder [recordings] [busy threads]     (defaults 100, one per core)
 
+#include "core/enumname.h"
 #include "library/library.h"
 #include "speech/fakespeechcapturesource.h"
 #include "speech/recordersetup.h"
@@ -110,9 +111,7 @@ public:
     Owner(SpeechRecorder &recorder, History &history) : m_recorder(recorder), m_history(history) {}
 
     void operationWillBegin() override {}
-    void operationDidFail(SpeechRecorder::Failure failure) override {
-        runs.back().failure = SpeechRecorder::toString(failure);
-    }
+    void operationDidFail(SpeechRecorder::Failure failure) override { runs.back().failure = enumName(failure); }
     QCoro::Task<> transcriptDidArrive(SpeechRecorder::Transcript transcript, QUuid id) override {
         runs.back().text = transcript.text;
         return finish(id, transcript.complete ? ActivityEvent::Outcome::Completed : ActivityEvent::Outcome::Partial,
