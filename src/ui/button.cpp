@@ -234,15 +234,16 @@ Button::Look Button::look() const {
     const qreal hover = enabled ? m_hover->progress() : 0.0;
     const QColor clear(0, 0, 0, 0);
     Look look;
-    std::visit(Overloaded{
-                   [&](const IconButtonStyle &) {
-                       look.fill = pressed && enabled ? c(ColorName::SurfacePressed)
-                                                      : mixColors(clear, c(ColorName::SurfacePressed), hover);
-                       look.text = pressed && enabled
-                                       ? c(ColorName::TextPrimary)
+    // Icon and pane buttons rest bare and take a pressed tint as they are hovered.
+    auto bareLook = [&] {
+        look.fill =
+            pressed && enabled ? c(ColorName::SurfacePressed) : mixColors(clear, c(ColorName::SurfacePressed), hover);
+        look.text = pressed && enabled ? c(ColorName::TextPrimary)
                                        : mixColors(c(ColorName::TextSecondary), c(ColorName::TextPrimary), hover);
-                       look.opacity = enabled ? 1.0 : 0.4;
-                   },
+        look.opacity = enabled ? 1.0 : 0.4;
+    };
+    std::visit(Overloaded{
+                   [&](const IconButtonStyle &) { bareLook(); },
                    [&](const TextButtonStyle &) {
                        look.fill = clear;
                        look.text = c(ColorName::Accent);
@@ -273,14 +274,7 @@ Button::Look Button::look() const {
                        look.text = c(ColorName::TextPrimary);
                        look.opacity = enabled ? 1.0 : 0.4;
                    },
-                   [&](const PaneButtonStyle &) {
-                       look.fill = pressed && enabled ? c(ColorName::SurfacePressed)
-                                                      : mixColors(clear, c(ColorName::SurfacePressed), hover);
-                       look.text = pressed && enabled
-                                       ? c(ColorName::TextPrimary)
-                                       : mixColors(c(ColorName::TextSecondary), c(ColorName::TextPrimary), hover);
-                       look.opacity = enabled ? 1.0 : 0.4;
-                   },
+                   [&](const PaneButtonStyle &) { bareLook(); },
                    [&](const FillButtonStyle &s) {
                        look.fill = pressed ? c(ColorName::SurfacePressed)
                                            : mixColors(c(s.fill), c(ColorName::SurfaceHover), m_hover->progress());
